@@ -1,0 +1,219 @@
+"""Helpers for end-to-end tests: Windows programs under Wine, the virtual device, windows, screenshots.
+
+Every driver runs inside the Wine session of its build tree (ctest's wine fixture
+starts it); the helpers find the tree through FENNICK_BUILD_DIR.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+REPO = os.environ.get("FENNICK_REPO") or os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.environ.get("FENNICK_BUILD_DIR") or os.path.join(REPO, "build", "windows")
+BIN = os.path.join(BUILD, "bin")
+TESTS = os.path.join(BUILD, "tests")
+WINE_RUN = os.path.join(REPO, "tools", "wine-run")
+VSWITCH = os.path.join(REPO, "tools", "vswitch.py")
+PREFIX = os.path.join(BUILD, "wineprefix")
+ARTIFACTS = os.path.join(BUILD, "artifacts")
+
+sys.path.insert(0, os.path.join(REPO, "tools"))
+from vswitch import Control  # noqa: E402
+
+
+def session_env():
+    """The environment of the build tree's Wine session (DISPLAY included)."""
+    env = dict(os.environ)
+    env["FENNICK_BUILD_DIR"] = BUILD
+    env["WINEPREFIX"] = PREFIX
+    env.setdefault("WINEDEBUG", "-all")
+    session = os.path.join(BUILD, "wine-session.env")
+    if not env.get("DISPLAY") and os.path.exists(session):
+        for line in open(session):
+            key, _, value = line.strip().partition("=")
+            if key == "DISPLAY":
+                env["DISPLAY"] = value
+    return env
+
+
+def program(name):
+    """Path of a deliverable in bin/ or a test program in tests/."""
+    for folder in (BIN, TESTS):
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            return path
+    raise FileNotFoundError(name)
+
+
+def run(exe, *args, timeout=60, check=False):
+    """Runs a Windows program to its end; returns (exit code, stdout text)."""
+    result = subprocess.run([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            timeout=timeout)
+    text = result.stdout.decode("latin-1").replace("\r\n", "\n")
+    if check and result.returncode != 0:
+        raise AssertionError("%s %s exited %d:\n%s" % (exe, args, result.returncode, text))
+    return result.returncode, text
+
+
+def start(exe, *args, cwd=None):
+    """Starts a Windows program and leaves it running; returns the Popen."""
+    return subprocess.Popen([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(), cwd=cwd,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+
+
+def probe(*args, timeout=60):
+    """Runs the window probe; returns (exit code, output stripped)."""
+    code, text = run("fennick_probe.exe", *args, timeout=timeout)
+    return code, text.strip()
+
+
+def wait_window(window_class="-", title="-", timeout_ms=15000):
+    code, text = probe("wait", window_class, title, timeout_ms, timeout=timeout_ms / 1000 + 30)
+    return int(text.splitlines()[-1]) if code == 0 else 0
+
+
+def window_text(hwnd, control=None):
+    args = ["text", hwnd] + ([control] if control is not None else [])
+    return probe(*args)[1]
+
+
+def reg(*args):
+    """wine reg ...; returns (exit code, output)."""
+    result = subprocess.run([WINE_RUN, "reg"] + list(args), env=session_env(), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+    return result.returncode, result.stdout.decode("latin-1")
+
+
+def reg_delete_key(key):
+    reg("delete", key, "/f")
+
+
+def reg_set_dword(key, name, value):
+    code, text = reg("add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
+    assert code == 0, text
+
+
+def reg_get_dword(key, name):
+    code, text = reg("query", key, "/v", name)
+    if code != 0:
+        return None
+    for line in text.splitlines():
+        parts = line.split()
+        if len(parts) >= 3 and parts[0] == name and parts[1] == "REG_DWORD":
+            return int(parts[2], 16)
+    return None
+
+
+def screenshot(name):
+    """Saves the whole screen as build/windows/artifacts/<name>.png and returns its path."""
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    path = os.path.join(ARTIFACTS, name + ".png")
+    subprocess.run(["import", "-window", "root", path], env=session_env(), check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+    return path
+
+
+def pixel(path, x, y):
+    """(r, g, b) of one pixel of a PNG."""
+    out = subprocess.run(["convert", path, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-"],
+                         stdout=subprocess.PIPE, check=True, timeout=30).stdout.decode()
+    # "0,0: (255,0,0)  #FF0000  red"
+    values = out.splitlines()[-1].split("(")[1].split(")")[0].split(",")
+    return tuple(int(float(v)) for v in values[:3])
+
+
+def kill_program(image_name):
+    """Ends every Wine process of this image name in the session (for cleanup after a failure)."""
+    subprocess.run(["pkill", "-f", image_name], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class VirtualDevice:
+    """The virtual switch box on COMn of the session's prefix, for a `with` block."""
+
+    def __init__(self, com=1, identity=None, silent=False, codes=None):
+        self.com = com
+        self.args = ["--prefix", PREFIX, "--com", str(com), "--batch"]
+        if identity is not None:
+            self.args += ["--identity", identity]
+        if silent:
+            self.args.append("--no-identity")
+        if codes:
+            self.args += ["--codes", codes]
+        self.process = None
+        self.control = None
+
+    def __enter__(self):
+        folder = tempfile.mkdtemp(prefix="vswitch")
+        ready = os.path.join(folder, "ready")
+        self.process = subprocess.Popen([sys.executable, VSWITCH, "--ready-file", ready] + self.args,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        for _ in range(200):
+            if os.path.exists(ready):
+                break
+            time.sleep(0.05)
+        else:
+            self.process.kill()
+            raise RuntimeError("virtual device did not start")
+        port = int(open(ready).read())
+        shutil.rmtree(folder, ignore_errors=True)
+        self.control = Control(port)
+        return self
+
+    def __exit__(self, *exc):
+        try:
+            self.control.command("QUIT")
+            self.control.close()
+        except (OSError, RuntimeError):
+            pass
+        try:
+            self.process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+        return False
+
+    # shorthands
+    def send(self, data, gap_ms=0):
+        return self.control.send(data, gap_ms)
+
+    def press(self, switch, hold_ms=50):
+        return self.control.command("PRESS %s %d" % (switch, hold_ms))
+
+    def received(self):
+        return self.control.received()
+
+    def clear(self):
+        self.control.command("CLEAR")
+
+    def wait_received(self, expected, timeout=10.0):
+        """Waits until the device has received at least `expected` (bytes); returns what it has."""
+        deadline = time.monotonic() + timeout
+        got = b""
+        while time.monotonic() < deadline:
+            got = self.received()
+            if expected in got:
+                return got
+            time.sleep(0.05)
+        return got
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def main(tests):
+    """Runs test functions in order, prints each result, exits non-zero on the first failure."""
+    failures = 0
+    for test in tests:
+        started = time.monotonic()
+        try:
+            test()
+            print("PASS %s (%.1fs)" % (test.__name__, time.monotonic() - started), flush=True)
+        except Exception as error:  # noqa: BLE001 - report every kind of failure the same way
+            failures += 1
+            print("FAIL %s: %s" % (test.__name__, error), flush=True)
+    print("%d of %d passed" % (len(tests) - failures, len(tests)))
+    sys.exit(1 if failures else 0)

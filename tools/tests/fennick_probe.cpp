@@ -1,0 +1,100 @@
+// Looks at and pokes windows from outside, for end-to-end tests driven from Linux.
+//   probe find <class|-> [title|-]            print the window handle (decimal) or 0
+//   probe wait <class|-> [title|-] <ms>       like find, but waits up to ms; exit 1 when absent
+//   probe text <hwnd> [control id]            print the window's or the control's text
+//   probe send <hwnd> <msg> <wparam> <lparam> SendMessage, print the result
+//   probe post <hwnd> <msg> <wparam> <lparam> PostMessage
+//   probe click <hwnd> <control id>           post BM_CLICK to the dialog control
+//   probe settext <hwnd> <control id> <text>  set a control's text
+//   probe children <hwnd>                     list child windows: handle id class text
+//   probe wait-gone <hwnd> <ms>               wait until the window no longer exists
+// Numbers may be decimal or 0x-hex.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static ULONG_PTR number(const char* text) { return static_cast<ULONG_PTR>(strtoull(text, nullptr, 0)); }
+static HWND handle(const char* text) { return reinterpret_cast<HWND>(number(text)); }
+static const char* orNull(const char* text) { return strcmp(text, "-") == 0 ? nullptr : text; }
+
+static BOOL CALLBACK printChild(HWND child, LPARAM)
+{
+    char className[64] = {}, text[256] = {};
+    GetClassNameA(child, className, sizeof(className));
+    GetWindowTextA(child, text, sizeof(text));
+    printf("%lu %d %s %s\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(child)), GetDlgCtrlID(child),
+           className, text);
+    return TRUE;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    const char* verb = argv[1];
+    if (strcmp(verb, "find") == 0 && argc >= 3) {
+        HWND window = FindWindowA(orNull(argv[2]), argc >= 4 ? orNull(argv[3]) : nullptr);
+        printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)));
+        return 0;
+    }
+    if (strcmp(verb, "wait") == 0 && argc >= 4) {
+        const char* title = argc >= 5 ? orNull(argv[3]) : nullptr;
+        DWORD limit = static_cast<DWORD>(number(argv[argc - 1]));
+        DWORD start = GetTickCount();
+        do {
+            HWND window = FindWindowA(orNull(argv[2]), title);
+            if (window) {
+                printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)));
+                return 0;
+            }
+            Sleep(25);
+        } while (GetTickCount() - start < limit);
+        printf("0\n");
+        return 1;
+    }
+    if (strcmp(verb, "wait-gone") == 0 && argc >= 4) {
+        DWORD start = GetTickCount();
+        while (IsWindow(handle(argv[2]))) {
+            if (GetTickCount() - start > number(argv[3]))
+                return 1;
+            Sleep(25);
+        }
+        return 0;
+    }
+    if (strcmp(verb, "text") == 0 && argc >= 3) {
+        HWND window = handle(argv[2]);
+        if (argc >= 4)
+            window = GetDlgItem(window, static_cast<int>(number(argv[3])));
+        char text[4096] = {};
+        SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+        fwrite(text, 1, strlen(text), stdout);
+        printf("\n");
+        return window ? 0 : 1;
+    }
+    if ((strcmp(verb, "send") == 0 || strcmp(verb, "post") == 0) && argc >= 6) {
+        HWND window = handle(argv[2]);
+        UINT message = static_cast<UINT>(number(argv[3]));
+        WPARAM wParam = static_cast<WPARAM>(number(argv[4]));
+        LPARAM lParam = static_cast<LPARAM>(number(argv[5]));
+        if (verb[0] == 's') {
+            printf("%ld\n", static_cast<long>(SendMessageA(window, message, wParam, lParam)));
+            return 0;
+        }
+        return PostMessageA(window, message, wParam, lParam) ? 0 : 1;
+    }
+    if (strcmp(verb, "click") == 0 && argc >= 4) {
+        HWND control = GetDlgItem(handle(argv[2]), static_cast<int>(number(argv[3])));
+        return control && PostMessageA(control, BM_CLICK, 0, 0) ? 0 : 1;
+    }
+    if (strcmp(verb, "settext") == 0 && argc >= 5) {
+        HWND control = GetDlgItem(handle(argv[2]), static_cast<int>(number(argv[3])));
+        return control && SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4])) ? 0 : 1;
+    }
+    if (strcmp(verb, "children") == 0 && argc >= 3) {
+        EnumChildWindows(handle(argv[2]), printChild, 0);
+        return 0;
+    }
+    fprintf(stderr, "probe: bad arguments\n");
+    return 2;
+}

@@ -1,0 +1,71 @@
+# Wine environment of one build tree: sourced by wine-run, wine-session and the test drivers.
+# Needs FENNICK_BUILD_DIR (defaults to <repo>/build/windows).
+
+FENNICK_REPO=${FENNICK_REPO:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+FENNICK_BUILD_DIR=${FENNICK_BUILD_DIR:-$FENNICK_REPO/build/windows}
+export FENNICK_REPO FENNICK_BUILD_DIR
+export WINEPREFIX="$FENNICK_BUILD_DIR/wineprefix"
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win32
+# No Mono/Gecko installers, no desktop menu entries, no crash dialogs waiting for a click.
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+FENNICK_SESSION_FILE="$FENNICK_BUILD_DIR/wine-session.env"
+FENNICK_SHIM_DIR="$FENNICK_BUILD_DIR/serial_shim"
+if [ -e "$FENNICK_SHIM_DIR/lib/i386-linux-gnu/serial_shim.so" ]; then
+    # $LIB is expanded by the dynamic loader, so 32- and 64-bit processes each get their own copy.
+    export LD_PRELOAD="$FENNICK_SHIM_DIR/\$LIB/serial_shim.so${LD_PRELOAD:+:$LD_PRELOAD}"
+fi
+# Test programs live apart from the deliverables; let them find the suite's DLLs.
+export WINEPATH="Z:${FENNICK_BUILD_DIR//\//\\}\\bin"
+
+fennick_quiet() { "$@" </dev/null >/dev/null 2>&1; }
+
+fennick_load_session() {
+    if [ -z "${DISPLAY:-}" ] && [ -f "$FENNICK_SESSION_FILE" ]; then
+        # shellcheck disable=SC1090
+        . "$FENNICK_SESSION_FILE"
+        export DISPLAY
+    fi
+}
+
+# Creates the prefix once per build tree; later calls only wait for the first.
+fennick_ensure_prefix() {
+    mkdir -p "$FENNICK_BUILD_DIR"
+    (
+        flock 9
+        [ -f "$WINEPREFIX/.fennick-ready" ] && exit 0
+        rm -rf "$WINEPREFIX"
+        fennick_quiet wineboot -i
+        # Without a window manager, hiding a managed window stalls for seconds.
+        fennick_quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+        fennick_quiet wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+        fennick_quiet wineserver -w
+        touch "$WINEPREFIX/.fennick-ready"
+    ) 9>"$FENNICK_BUILD_DIR/.wineprefix.lock"
+}
+
+fennick_free_display() {
+    local n
+    for n in $(seq 90 140); do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+            echo "$n"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Starts Xvfb on a free display; prints "DISPLAY PID".
+fennick_start_xvfb() {
+    local n pid
+    n=$(fennick_free_display) || { echo "no free X display" >&2; return 1; }
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n $pid"; return 0; }
+        sleep 0.05
+    done
+    kill "$pid" 2>/dev/null
+    echo "Xvfb did not start" >&2
+    return 1
+}
