@@ -1,0 +1,609 @@
+// Opening, configuring and closing a port, writing to it, and the reader thread that waits for bytes.
+#include "shared_block.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "byte_dispatch.h"
+#include "swibus.h"
+
+namespace swibus {
+
+namespace {
+
+constexpr DWORD kWaitSliceMs = 1000;      // a wait that missed its wake-up still reads within this
+constexpr DWORD kIoCompletionMs = 5000;   // bound on a read or write the driver has accepted
+constexpr DWORD kReopenFirstMs = 250;     // back-off while the device is gone
+constexpr DWORD kReopenMaxMs = 2000;
+constexpr DWORD kEpisodeQuietMs = 30000;  // a failure this long after the last one starts a new episode
+constexpr int kReadChunk = 80;
+
+class PortLock {
+public:
+    explicit PortLock(int port) : cs_(&g_process.portLock[port - 1]) { EnterCriticalSection(cs_); }
+    ~PortLock() { LeaveCriticalSection(cs_); }
+    PortLock(const PortLock&) = delete;
+    PortLock& operator=(const PortLock&) = delete;
+
+private:
+    CRITICAL_SECTION* cs_;
+};
+
+HANDLE StopEvent(int port)
+{
+    HANDLE& event = g_process.stopEvent[port - 1];
+    if (!event)
+        event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+
+// A message box on its own thread, so the reader keeps recovering while the box waits for a person.
+DWORD WINAPI ShowBoxThread(LPVOID text)
+{
+    MessageBoxA(nullptr, static_cast<char*>(text), nullptr, MB_OK);
+    HeapFree(GetProcessHeap(), 0, text);
+    return 0;
+}
+
+void ShowReadError(const char* format, DWORD value)
+{
+    char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 32));
+    if (!text)
+        return;
+    snprintf(text, 32, format, static_cast<unsigned>(value));
+    HANDLE thread = CreateThread(nullptr, 0, ShowBoxThread, text, 0, nullptr);
+    if (thread)
+        CloseHandle(thread);
+    else
+        HeapFree(GetProcessHeap(), 0, text);
+}
+
+bool ConfigurePortLine(HANDLE comm, const PortRecord& rec)
+{
+    DCB dcb;
+    memset(&dcb, 0, sizeof(dcb));
+    dcb.DCBlength = sizeof(dcb);
+    GetCommState(comm, &dcb);
+    dcb.BaudRate = rec.BaudRate;
+    dcb.ByteSize = rec.ByteSize;
+    dcb.Parity = rec.Parity;
+    dcb.StopBits = rec.StopBits;
+    dcb.fParity = rec.Parity != 0;
+    bool dtrDsr = rec.FlowCtrl & 1, rtsCts = rec.FlowCtrl & 2, xonXoff = rec.FlowCtrl & 4;
+    dcb.fOutxDsrFlow = dtrDsr;
+    dcb.fDtrControl = dtrDsr ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_ENABLE;
+    dcb.fOutxCtsFlow = rtsCts;
+    dcb.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
+    dcb.fInX = dcb.fOutX = xonXoff;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
+    dcb.ErrorChar = 0;
+    dcb.EofChar = 0;
+    dcb.EvtChar = 0;
+    return SetCommState(comm, &dcb) != 0;
+}
+
+// Opens and configures the device; the invalid handle when it is absent or refuses the settings.
+HANDLE OpenPortDevice(int port)
+{
+    char name[16];
+    snprintf(name, sizeof(name), port < 10 ? "COM%d" : "\\\\.\\COM%d", port);
+    HANDLE comm = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                              nullptr);
+    if (comm == INVALID_HANDLE_VALUE)
+        return comm;
+    SetupComm(comm, 4096, 4096);
+    PurgeComm(comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    const PortRecord& rec = portRecord(port);
+    COMMTIMEOUTS timeouts;
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 1000;
+    timeouts.WriteTotalTimeoutMultiplier = writeTimeoutMultiplier(rec.BaudRate);
+    timeouts.WriteTotalTimeoutConstant = 0;
+    SetCommTimeouts(comm, &timeouts);
+    if (!ConfigurePortLine(comm, rec)) {
+        CloseHandle(comm);
+        return INVALID_HANDLE_VALUE;
+    }
+    return comm;
+}
+
+// Waits for an overlapped operation the driver accepted; false on failure or when it takes too long
+// (then it is cancelled, so the record is free again).
+bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, DWORD* error)
+{
+    DWORD wait = WaitForSingleObject(overlapped->hEvent, kIoCompletionMs);
+    if (wait != WAIT_OBJECT_0) {
+        CancelIo(comm);
+        WaitForSingleObject(overlapped->hEvent, 1000);
+        *error = ERROR_OPERATION_ABORTED;
+        return false;
+    }
+    if (GetOverlappedResult(comm, overlapped, transferred, FALSE))
+        return true;
+    *error = GetLastError();
+    return false;
+}
+
+// How the reader waits for bytes. Both wait on an overlapped record with the thread's own event
+// and end at once when the port is closed.
+//  - FirstByteRead (default): an overlapped ReadFile that completes with the first byte of a burst
+//    (interval timeout 1 ms, no total timeout).
+//  - CommEvent: WaitCommEvent(EV_RXCHAR) with an overlapped record, then read what is queued. Chosen
+//    with the environment variable SWIBUS_READER=commevent. Wine's overlapped WaitCommEvent on a
+//    pseudo-terminal is not reliable under emulation here, so it is not the default.
+enum class WaitStrategy { FirstByteRead, CommEvent };
+
+WaitStrategy ChosenStrategy()
+{
+    char value[32] = {};
+    if (GetEnvironmentVariableA("SWIBUS_READER", value, sizeof(value)) && lstrcmpiA(value, "commevent") == 0)
+        return WaitStrategy::CommEvent;
+    return WaitStrategy::FirstByteRead;
+}
+
+// The reader of one port. Only this thread touches its wait record; the port lock guards the
+// handle against the server thread's writes while the reader replaces it after a failure.
+class PortReader {
+public:
+    explicit PortReader(int port)
+        : port_(port), rec_(portRecord(port)), stop_(StopEvent(port)), strategy_(ChosenStrategy())
+    {
+    }
+    ~PortReader()
+    {
+        if (waitEvent_)
+            CloseHandle(waitEvent_);
+    }
+
+    bool start()
+    {
+        waitEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (!waitEvent_) {
+            MessageBoxA(nullptr, "Failed to create event for thread.", "Serial Port Error",
+                        MB_ICONEXCLAMATION | MB_OK);
+            return false;
+        }
+        memset(&waitRecord_, 0, sizeof(waitRecord_));
+        waitRecord_.hEvent = waitEvent_;
+        return prepareLine(rec_.Comm);
+    }
+
+    void run()
+    {
+        while (rec_.Connected) {
+            if (strategy_ == WaitStrategy::CommEvent)
+                waitForCommEvent();
+            else
+                waitForFirstByte();
+        }
+        cancelWait();
+    }
+
+private:
+    bool prepareLine(HANDLE comm)
+    {
+        if (strategy_ == WaitStrategy::FirstByteRead) {
+            COMMTIMEOUTS timeouts = {1, 0, 0, writeTimeoutMultiplier(rec_.BaudRate), 0};
+            SetCommTimeouts(comm, &timeouts);
+        }
+        return SetCommMask(comm, EV_RXCHAR) != 0;
+    }
+
+    // Waits on the record's event or the stop event; false when the port is being closed.
+    bool waitForRecord(DWORD timeoutMs, bool* timedOut)
+    {
+        HANDLE handles[2] = {waitEvent_, stop_};
+        DWORD woke = WaitForMultipleObjects(2, handles, FALSE, timeoutMs);
+        *timedOut = woke == WAIT_TIMEOUT;
+        return rec_.Connected && woke != WAIT_OBJECT_0 + 1;
+    }
+
+    void waitForFirstByte()
+    {
+        unsigned char buffer[kReadChunk + 1] = {};
+        DWORD got = 0;
+        ResetEvent(waitEvent_);
+        if (!ReadFile(rec_.Comm, buffer, kReadChunk, &got, &waitRecord_)) {
+            DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                lineFailed(error);
+                return;
+            }
+            waitPending_ = true;
+            bool timedOut = false;
+            if (!waitForRecord(INFINITE, &timedOut))
+                return;
+            waitPending_ = false;
+            if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &got, FALSE)) {
+                error = GetLastError();
+                if (rec_.Connected && error != ERROR_OPERATION_ABORTED)
+                    lineFailed(error);
+                return;
+            }
+        }
+        if (got == 0) {
+            // With no total timeout a live line never completes a read empty: the device is gone.
+            if (emptyWake())
+                lineFailed(ERROR_DEVICE_NOT_CONNECTED);
+            return;
+        }
+        emptyWakes_ = 0;
+        episode_ = false;
+        for (DWORD i = 0; i < got; ++i)
+            DispatchByte(port_, buffer[i], wakeCode_);
+    }
+
+    void waitForCommEvent()
+    {
+        mask_ = 0;
+        ResetEvent(waitEvent_);
+        if (!WaitCommEvent(rec_.Comm, &mask_, &waitRecord_)) {
+            DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                lineFailed(error);
+                return;
+            }
+            waitPending_ = true;
+            bool timedOut = false;
+            while (waitPending_) {
+                if (!waitForRecord(kWaitSliceMs, &timedOut))
+                    return;
+                if (!timedOut)
+                    break;
+                drain();  // a missed wake-up costs at most one slice, never a byte
+                if (!rec_.Connected || !waitPending_)
+                    return;
+            }
+            waitPending_ = false;
+            DWORD ignored = 0;
+            if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &ignored, FALSE)) {
+                error = GetLastError();
+                if (rec_.Connected && error != ERROR_OPERATION_ABORTED)
+                    lineFailed(error);
+                return;
+            }
+        }
+        int got = drain();
+        if (got > 0 || mask_ != 0)
+            emptyWakes_ = 0;
+        else if (emptyWake())
+            lineFailed(ERROR_DEVICE_NOT_CONNECTED);
+    }
+
+    void cancelWait()
+    {
+        if (!waitPending_)
+            return;
+        CancelIo(rec_.Comm);
+        WaitForSingleObject(waitEvent_, 1000);
+        waitPending_ = false;
+    }
+
+    // Reads and dispatches what is waiting; returns the number of bytes dispatched.
+    int drain()
+    {
+        int total = 0;
+        for (;;) {
+            unsigned char buffer[kReadChunk + 1] = {};
+            int count = readBlock(buffer, kReadChunk);
+            if (count <= 0)
+                break;
+            total += count;
+            for (int i = 0; i < count; ++i)
+                DispatchByte(port_, buffer[i], wakeCode_);
+        }
+        if (total > 0)
+            episode_ = false;
+        return total;
+    }
+
+    // Only what is already queued, at most `maximum`; -1 after a failure of the line.
+    int readBlock(unsigned char* buffer, DWORD maximum)
+    {
+        DWORD errors = 0;
+        COMSTAT status;
+        if (!ClearCommError(rec_.Comm, &errors, &status)) {
+            lineFailed(GetLastError());
+            return -1;
+        }
+        DWORD wanted = status.cbInQue < maximum ? status.cbInQue : maximum;
+        if (wanted == 0)
+            return 0;
+        DWORD got = 0;
+        ResetEvent(rec_.ReadOverlapped.hEvent);
+        if (ReadFile(rec_.Comm, buffer, wanted, &got, &rec_.ReadOverlapped))
+            return static_cast<int>(got);
+        DWORD error = GetLastError();
+        if (error == ERROR_IO_PENDING && FinishOverlapped(rec_.Comm, &rec_.ReadOverlapped, &got, &error))
+            return static_cast<int>(got);
+        lineFailed(error);
+        return -1;
+    }
+
+    // A wake-up that brought nothing. Windows gives one when the mask changes; a line that keeps
+    // doing so is backed off so it cannot spin. True once it has happened too often in a row.
+    bool emptyWake()
+    {
+        ++emptyWakes_;
+        if (emptyWakes_ >= 3) {
+            DWORD pause = emptyWakes_ < 8 ? 10u << (emptyWakes_ - 3) : kWaitSliceMs;
+            WaitForSingleObject(stop_, pause);
+        }
+        return emptyWakes_ >= 5;
+    }
+
+    // The line failed (device unplugged, adapter pulled): report once per episode, then try to
+    // open the port again with a growing pause until it works or the port is closed.
+    void lineFailed(DWORD error)
+    {
+        DWORD now = GetTickCount();
+        if (episode_ && now - lastFailure_ > kEpisodeQuietMs)
+            episode_ = false;
+        lastFailure_ = now;
+        if (!episode_) {
+            episode_ = true;
+            ShowReadError("<CE1-%u>", error);
+        }
+        cancelWait();
+        emptyWakes_ = 0;
+        {
+            PortLock lock(port_);
+            if (rec_.Comm != INVALID_HANDLE_VALUE)
+                CloseHandle(rec_.Comm);
+            rec_.Comm = INVALID_HANDLE_VALUE;
+        }
+        DWORD pause = kReopenFirstMs;
+        while (rec_.Connected) {
+            if (WaitForSingleObject(stop_, pause) == WAIT_OBJECT_0)
+                return;
+            HANDLE comm = OpenPortDevice(port_);
+            if (comm != INVALID_HANDLE_VALUE) {
+                PortLock lock(port_);
+                if (!rec_.Connected) {
+                    CloseHandle(comm);
+                    return;
+                }
+                rec_.Comm = comm;
+                prepareLine(comm);
+                EscapeCommFunction(comm, SETDTR);
+                return;
+            }
+            pause = pause * 2 > kReopenMaxMs ? kReopenMaxMs : pause * 2;
+        }
+    }
+
+    int port_;
+    PortRecord& rec_;
+    HANDLE stop_;
+    WaitStrategy strategy_;
+    HANDLE waitEvent_ = nullptr;
+    OVERLAPPED waitRecord_;
+    DWORD mask_ = 0;
+    bool waitPending_ = false;
+    std::uint8_t wakeCode_ = 0;
+    int emptyWakes_ = 0;
+    bool episode_ = false;
+    DWORD lastFailure_ = 0;
+};
+
+DWORD WINAPI PortReaderThread(LPVOID argument)
+{
+    int port = static_cast<int>(reinterpret_cast<INT_PTR>(argument));
+    {
+        PortReader reader(port);
+        if (reader.start())
+            reader.run();
+    }
+    SetEvent(portRecord(port).ThreadDone);
+    return 0;
+}
+
+// Waits for the reader to end while still handling messages sent to this thread's windows:
+// the reader may be in the middle of a SendMessage to the server window.
+bool WaitForReader(HANDLE done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return false;
+        DWORD woke = MsgWaitForMultipleObjects(1, &done, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0)
+            return true;
+        if (woke != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+void CloseEvent(HANDLE& event)
+{
+    if (event)
+        CloseHandle(event);
+    event = nullptr;
+}
+
+void CloseSequence(int port)
+{
+    PortRecord& rec = portRecord(port);
+    rec.Connected = 0;
+    SetEvent(StopEvent(port));
+    {
+        PortLock lock(port);
+        if (rec.Comm != INVALID_HANDLE_VALUE)
+            SetCommMask(rec.Comm, 0);  // ends the reader's wait at once
+    }
+    if (rec.Thread) {
+        if (!WaitForReader(rec.ThreadDone, 3000))
+            TerminateThread(rec.Thread, 77);
+        WaitForSingleObject(rec.Thread, 1000);
+    }
+    {
+        PortLock lock(port);
+        if (rec.Comm != INVALID_HANDLE_VALUE) {
+            EscapeCommFunction(rec.Comm, CLRDTR);
+            PurgeComm(rec.Comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+            CloseHandle(rec.Comm);
+        }
+        rec.Comm = INVALID_HANDLE_VALUE;
+        CloseEvent(rec.ReadOverlapped.hEvent);
+        CloseEvent(rec.WriteOverlapped.hEvent);
+    }
+    CloseEvent(rec.Thread);
+    CloseEvent(rec.ThreadDone);
+}
+
+void FlushPendingWrites(int port)
+{
+    char block[kPendingCapacity + 1];
+    size_t size = 0;
+    {
+        PendingLock lock;
+        if (g_shared.Pending.state != 1)
+            return;
+        size = pendingBlockSize(g_shared.Pending);
+        memcpy(block, g_shared.Pending.data, size);
+        clearPending(g_shared.Pending);
+    }
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(size), block};
+    SendMessageA(g_shared.ServerWindow, WM_COPYDATA, port, reinterpret_cast<LPARAM>(&data));
+}
+
+}  // namespace
+
+void InitPortLocks()
+{
+    for (auto& cs : g_process.portLock)
+        InitializeCriticalSection(&cs);
+}
+
+void FreePortLocks()
+{
+    for (auto& cs : g_process.portLock)
+        DeleteCriticalSection(&cs);
+    for (auto& event : g_process.stopEvent)
+        CloseEvent(event);
+}
+
+}  // namespace swibus
+
+using namespace swibus;
+
+extern "C" int WINAPI OpenPort(HWND server, int port)
+{
+    g_shared.ServerWindow = server;
+    if (!validPort(port))
+        return 0;
+    PortRecord& rec = portRecord(port);
+    if (rec.Connected)
+        return -4;
+    rec.Comm = INVALID_HANDLE_VALUE;
+    memset(&rec.ReadOverlapped, 0, sizeof(rec.ReadOverlapped));
+    memset(&rec.WriteOverlapped, 0, sizeof(rec.WriteOverlapped));
+    rec.ReadOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!rec.ReadOverlapped.hEvent)
+        return -1;
+    rec.WriteOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!rec.WriteOverlapped.hEvent) {
+        CloseEvent(rec.ReadOverlapped.hEvent);
+        return -2;
+    }
+    HANDLE comm = OpenPortDevice(port);
+    HANDLE done = comm != INVALID_HANDLE_VALUE ? CreateEventA(nullptr, FALSE, FALSE, nullptr) : nullptr;
+    HANDLE stop = StopEvent(port);
+    if (comm == INVALID_HANDLE_VALUE || !done || !stop) {
+        if (comm != INVALID_HANDLE_VALUE)
+            CloseHandle(comm);
+        CloseEvent(done);
+        CloseEvent(rec.ReadOverlapped.hEvent);
+        CloseEvent(rec.WriteOverlapped.hEvent);
+        return 0;
+    }
+    {
+        PortLock lock(port);
+        rec.Comm = comm;
+    }
+    // ThreadDone exists before the thread does, so even a thread that ends at once can signal it.
+    rec.ThreadDone = done;
+    ResetEvent(stop);
+    rec.Connected = 1;
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(&inheritable, 0, PortReaderThread, reinterpret_cast<LPVOID>(INT_PTR(port)), 0,
+                                 &threadId);
+    if (!thread) {
+        rec.Connected = 0;
+        PortLock lock(port);
+        CloseHandle(rec.Comm);
+        rec.Comm = INVALID_HANDLE_VALUE;
+        CloseEvent(rec.ThreadDone);
+        CloseEvent(rec.ReadOverlapped.hEvent);
+        CloseEvent(rec.WriteOverlapped.hEvent);
+        return 0;
+    }
+    rec.Thread = thread;
+    rec.ThreadId = threadId;
+    {
+        PortLock lock(port);
+        EscapeCommFunction(rec.Comm, SETDTR);
+    }
+    if (port == g_shared.ComPort)
+        FlushPendingWrites(port);
+    return 1;
+}
+
+extern "C" int WINAPI ClosePort(int port)
+{
+    if (port == -1) {
+        for (int p = 1; p <= kPortCount; ++p) {
+            ClientList& list = clientList(p);
+            for (auto& e : list.entry)
+                e = 0;
+            clientCount(p) = 0;
+            portRecord(p).Switches = 0;
+            if (portRecord(p).Connected)
+                CloseSequence(p);
+        }
+        return 1;
+    }
+    if (validPort(port) && portRecord(port).Connected)
+        CloseSequence(port);
+    return 1;
+}
+
+extern "C" int WINAPI IsOpenPort(int port)
+{
+    return validPort(port) ? portRecord(port).Connected : 0;
+}
+
+extern "C" int WINAPI WriteCommBlock(int port, const void* bytes, DWORD count)
+{
+    if (!validPort(port) || (count && !bytes))
+        return 0;
+    PortRecord& rec = portRecord(port);
+    PortLock lock(port);
+    if (rec.Comm == INVALID_HANDLE_VALUE || !rec.Comm || !rec.WriteOverlapped.hEvent)
+        return 0;
+    DWORD written = 0;
+    ResetEvent(rec.WriteOverlapped.hEvent);
+    if (WriteFile(rec.Comm, bytes, count, &written, &rec.WriteOverlapped))
+        return 1;
+    DWORD error = GetLastError();
+    DWORD errors = 0;
+    if (error != ERROR_IO_PENDING) {
+        ClearCommError(rec.Comm, &errors, nullptr);
+        return 0;
+    }
+    if (!FinishOverlapped(rec.Comm, &rec.WriteOverlapped, &written, &error))
+        ClearCommError(rec.Comm, &errors, nullptr);
+    return 1;
+}

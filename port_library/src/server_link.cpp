@@ -1,0 +1,44 @@
+// Finding and starting the server program, and sending it requests.
+#include "shared_block.h"
+
+#include <shellapi.h>
+#include <string.h>
+
+#include "fennick/win32_common.h"
+
+namespace swibus {
+
+HWND FindServerWindow()
+{
+    return FindWindowA(kServerClass, nullptr);
+}
+
+// The server lives beside the library; start it by full path when it is there, so a client whose
+// current folder is elsewhere (or whose own folder differs from the library's) still finds it.
+bool StartServerProgram(int failureBelow)
+{
+    char path[MAX_PATH];
+    const char* file = kServerProgram;
+    if (fennick::ModuleFolder(g_process.module, path, sizeof(path)) &&
+        strlen(path) + sizeof(kServerProgram) <= sizeof(path)) {
+        strcat(path, kServerProgram);
+        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            file = path;
+    }
+    HINSTANCE result = ShellExecuteA(nullptr, nullptr, file, kServerParameter, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) >= failureBelow;
+}
+
+void SendToServer(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND server = g_shared.ServerWindow;
+    if (!server || !IsWindow(server)) {
+        server = FindServerWindow();
+        if (!server)
+            return;
+        g_shared.ServerWindow = server;
+    }
+    SendMessageA(server, message, wParam, lParam);
+}
+
+}  // namespace swibus

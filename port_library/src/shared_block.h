@@ -1,0 +1,116 @@
+// The block every process that loads swibus.dll shares, and the state each process keeps for itself.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "byte_filter.h"
+#include "client_list.h"
+#include "pending_writes.h"
+
+namespace swibus {
+
+struct PortRecord {
+    HANDLE Comm;  // valid only inside the server process
+    std::uint32_t Switches;
+    std::int32_t Connected;
+    std::uint8_t ByteSize;
+    std::uint8_t FlowCtrl;
+    std::uint8_t Parity;
+    std::uint8_t StopBits;
+    std::uint32_t BaudRate;
+    HANDLE Thread;
+    std::uint32_t ThreadId;
+    OVERLAPPED WriteOverlapped;
+    OVERLAPPED ReadOverlapped;
+    HANDLE ThreadDone;
+};
+
+// Every member has an initializer, so the block is constant-initialized: no constructor runs when
+// a process loads the library (one would reset what the other processes share).
+struct SharedPortData {
+    ClientList ClientLists[kPortCount] = {};
+    std::int32_t ClientCount[kPortCount] = {};
+    PortRecord Ports[kPortCount] = {};
+    std::uint8_t PortInput[kCodeCount + 1] = {};
+    std::uint8_t DefaultInput[kCodeCount + 1] = {};
+    HWND ServerWindow = nullptr;
+    std::int32_t MonitorOff = 0;
+    std::int32_t SaverActive = 0;
+    std::int32_t DoWakeUp = 1;
+    std::int32_t SheetOpen = 0;
+    HHOOK CbtHook = nullptr;
+    HHOOK MouseFilterHook = nullptr;
+    std::int32_t AttachCount = 0;
+    HeldCodes Held = {};
+    PendingWrites Pending = {};
+    std::int32_t ComPort = -1;
+    std::int32_t DialogPort = 0;
+};
+
+extern SharedPortData g_shared;
+
+// Per process: the module and what only the server process uses.
+struct ProcessState {
+    HINSTANCE module;
+    CRITICAL_SECTION portLock[kPortCount];  // the reader's reopen against the server thread's writes
+    HANDLE stopEvent[kPortCount];           // wakes a reader that waits or backs off
+};
+extern ProcessState g_process;
+
+inline bool validPort(int port) { return port >= 1 && port <= kPortCount; }
+inline PortRecord& portRecord(int port) { return g_shared.Ports[port - 1]; }
+inline ClientList& clientList(int port) { return g_shared.ClientLists[port - 1]; }
+inline std::int32_t& clientCount(int port) { return g_shared.ClientCount[port - 1]; }
+inline HWND toHwnd(WindowId id) { return reinterpret_cast<HWND>(id); }
+inline WindowId toId(HWND window) { return reinterpret_cast<WindowId>(window); }
+
+// Names the library and the server share.
+inline constexpr char kMutexName[] = "swibusmutex1";
+inline constexpr char kServerClass[] = "vlm_sb_Hidden";
+inline constexpr char kServerProgram[] = "swibus.exe";
+inline constexpr char kServerParameter[] = "qx_linde";
+inline constexpr char kModuleName[] = "swibus.dll";
+
+// Serialises the pending-write buffer between writers in any process and the server's flush.
+class PendingLock {
+public:
+    PendingLock() : handle_(CreateMutexA(nullptr, FALSE, "swibus_pending_writes"))
+    {
+        if (handle_)
+            WaitForSingleObject(handle_, INFINITE);  // held only for a copy; abandoned still means ours
+    }
+    ~PendingLock()
+    {
+        if (handle_) {
+            ReleaseMutex(handle_);
+            CloseHandle(handle_);
+        }
+    }
+    PendingLock(const PendingLock&) = delete;
+    PendingLock& operator=(const PendingLock&) = delete;
+
+private:
+    HANDLE handle_;
+};
+
+// settings_store.cpp
+void LoadSettings();
+void SaveSettings();
+void SaveComPort();
+void SavePortInput();
+
+// hooks.cpp
+bool InstallWatchHook();
+void RemoveWatchHook();
+
+// server_link.cpp
+HWND FindServerWindow();
+bool StartServerProgram(int failureBelow);
+void SendToServer(UINT message, WPARAM wParam, LPARAM lParam);
+
+// serial_port.cpp
+void InitPortLocks();
+void FreePortLocks();
+
+}  // namespace swibus

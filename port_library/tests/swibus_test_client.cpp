@@ -1,0 +1,202 @@
+// A client program for end-to-end tests: registers windows with swibus and prints every switch
+// byte and activation it receives, one line each, so a driver can compare the sequence.
+//   swibus_test_client [--class NAME] [--windows N] [--no-register] [--port P FLAGS]
+//   swibus_test_client write <hex bytes>...      one WriteToPort per argument, prints each result
+//   swibus_test_client writeex <port> <hex>      WriteToPortEx, prints the result
+// Output lines: "ready <hwnd> <result>" per window, "byte <hwnd> <port> <hex>",
+// "activate <hwnd> <0|1> <port>", and "<command> <result>" for the commands below.
+// Commands, posted to a window (probe post <hwnd> <msg> <wParam> <lParam>):
+//   WM_APP+1 UnRegisterFromDLL   WM_APP+2 RegisterToDLL   WM_APP+3 SetActiveHwnd
+//   WM_APP+4 WriteToPort of the byte lParam   WM_APP+5 mouse filter (wParam on/off)
+//   WM_APP+6 PoortInstellingen   WM_APP+7 PoortInstellingenEx(wParam port, "Port test", lParam pages)
+//   WM_APP+8 quit without unregistering (a client that dies)
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "swibus.h"
+
+namespace {
+
+enum Command : UINT {
+    kUnregister = WM_APP + 1,
+    kRegister,
+    kSetActive,
+    kWrite,
+    kMouseFilter,
+    kSheet,
+    kSheetEx,
+    kDie,
+};
+
+struct ClientState {
+    bool registerWindows = true;
+    int port = 0;  // 0: RegisterToDLL; otherwise HwndGetPort with these flags
+    int flags = 1;
+    int open = 0;
+};
+ClientState g_client;
+
+void Say(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    printf("\n");
+    fflush(stdout);
+}
+
+unsigned long Id(HWND window) { return static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)); }
+
+int CallMouseFilter(int on)
+{
+    HMODULE module = GetModuleHandleA("swibus.dll");
+    auto filter = reinterpret_cast<SwibusMouseFilterProc>(
+        reinterpret_cast<void*>(GetProcAddress(module, SWIBUS_MOUSE_FILTER_EXPORT)));
+    return filter ? filter(on) : -100;
+}
+
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case kUnregister:
+        Say("unregister %lu %d", Id(window), UnRegisterFromDLL(window));
+        return 0;
+    case kRegister:
+        Say("register %lu %d", Id(window), RegisterToDLL(window));
+        return 0;
+    case kSetActive:
+        Say("setactive %lu %d", Id(window), SetActiveHwnd(window));
+        return 0;
+    case kWrite: {
+        BYTE byte = static_cast<BYTE>(lParam);
+        Say("write %d", WriteToPort(&byte, 1));
+        return 0;
+    }
+    case kMouseFilter:
+        Say("mousefilter %d", CallMouseFilter(static_cast<int>(wParam)));
+        return 0;
+    case kSheet:
+        Say("sheet %d", PoortInstellingen());
+        return 0;
+    case kSheetEx:
+        Say("sheetex %d", PoortInstellingenEx(static_cast<int>(wParam), "Port test", static_cast<int>(lParam)));
+        return 0;
+    case kDie:
+        ExitProcess(3);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SWITCH_BYTE:
+        Say("byte %lu %d %02x", Id(window), static_cast<int>(wParam), static_cast<unsigned>(lParam & 0xFF));
+        return 0;
+    case WM_SWITCH_ACTIVATE:
+        Say("activate %lu %d %d", Id(window), static_cast<int>(wParam), static_cast<int>(lParam));
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        Say("mouse %s", message == WM_RBUTTONDOWN ? "rdown" : message == WM_RBUTTONUP ? "rup"
+                        : message == WM_LBUTTONDOWN ? "ldown" : "lup");
+        return 0;
+    case WM_CLOSE:
+        if (g_client.registerWindows)
+            Say("unregister %lu %d", Id(window), g_client.port ? HwndRemovePort(window, g_client.port)
+                                                                 : UnRegisterFromDLL(window));
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        if (--g_client.open == 0)
+            PostQuitMessage(0);
+        return 0;
+    default:
+        if (message >= kUnregister && message <= kDie)
+            return OnCommand(window, message, wParam, lParam);
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+int WriteCommand(int argc, char** argv)
+{
+    int failures = 0;
+    for (int i = 2; i < argc; ++i) {
+        unsigned char bytes[512];
+        size_t length = strlen(argv[i]) / 2;
+        if (length > sizeof(bytes))
+            length = sizeof(bytes);
+        for (size_t k = 0; k < length; ++k) {
+            char pair[3] = {argv[i][2 * k], argv[i][2 * k + 1], 0};
+            bytes[k] = static_cast<unsigned char>(strtoul(pair, nullptr, 16));
+        }
+        int result = WriteToPort(bytes, static_cast<DWORD>(length));
+        Say("write %d", result);
+        failures += result != 1;
+    }
+    return failures;
+}
+
+int WriteExCommand(int argc, char** argv)
+{
+    if (argc < 4)
+        return 2;
+    unsigned char byte = static_cast<unsigned char>(strtoul(argv[3], nullptr, 16));
+    Say("writeex %d", WriteToPortEx(atoi(argv[2]), &byte, 1));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && strcmp(argv[1], "write") == 0)
+        return WriteCommand(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "writeex") == 0)
+        return WriteExCommand(argc, argv);
+
+    const char* windowClass = "SwibusTestClient";
+    int windows = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--class") == 0 && i + 1 < argc)
+            windowClass = argv[++i];
+        else if (strcmp(argv[i], "--windows") == 0 && i + 1 < argc)
+            windows = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--no-register") == 0)
+            g_client.registerWindows = false;
+        else if (strcmp(argv[i], "--port") == 0 && i + 2 < argc) {
+            g_client.port = atoi(argv[++i]);
+            g_client.flags = atoi(argv[++i]);
+        }
+    }
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ClientWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = windowClass;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassA(&wc);
+    for (int i = 0; i < windows; ++i) {
+        HWND window = CreateWindowExA(0, windowClass, windowClass, WS_OVERLAPPEDWINDOW, 40 + 20 * i, 40 + 20 * i, 300,
+                                      200, nullptr, nullptr, wc.hInstance, nullptr);
+        if (!window)
+            return 1;
+        ++g_client.open;
+        int result = 0;
+        if (g_client.registerWindows)
+            result = g_client.port ? HwndGetPort(window, g_client.port, g_client.flags) : RegisterToDLL(window);
+        Say("ready %lu %d", Id(window), result);
+    }
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
