@@ -45,5 +45,28 @@ def test_unplugged_device_fails_the_open_and_replug_works():
         h.check(device.wait_received(b"!") == b"!", "write after replug not recorded")
 
 
+def test_close_sequence_ends_a_pending_wait():
+    with h.VirtualDevice(com=2):
+        code, text = h.run("com_smoke.exe", "COM2", "close-wakes", timeout=60)
+        h.check(code == 0, "exit %d: %s" % (code, text))
+
+
+def test_many_waits_in_a_row_stay_reliable():
+    # Each received byte completes one WaitCommEvent; a run of them must not break the process.
+    with h.VirtualDevice(com=1) as device:
+        program = h.start("com_smoke.exe", "COM1", 40, "2e")
+        try:
+            h.check(program.stdout.readline().decode().strip() == "listening", "no open")
+            time.sleep(0.2)
+            device.send(b"LlRrUuDdJj" * 4, gap_ms=15)
+            out, _ = program.communicate(timeout=60)
+        finally:
+            if program.poll() is None:
+                program.kill()
+        h.check(program.returncode == 0, out.decode("latin-1"))
+        h.check(("received " + (b"LlRrUuDdJj" * 4).hex()) in out.decode(), out.decode("latin-1"))
+
+
 if __name__ == "__main__":
-    h.main([test_bytes_cross_the_line_both_ways, test_unplugged_device_fails_the_open_and_replug_works])
+    h.main([test_bytes_cross_the_line_both_ways, test_unplugged_device_fails_the_open_and_replug_works,
+            test_close_sequence_ends_a_pending_wait, test_many_waits_in_a_row_stay_reliable])
