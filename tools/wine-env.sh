@@ -39,6 +39,9 @@ fennick_ensure_prefix() {
         # Without a window manager, hiding a managed window stalls for seconds.
         fennick_quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
         fennick_quiet wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+        # A crash ends the process with its exit code (which tests see) instead of
+        # opening a debugger console over the screen.
+        fennick_quiet wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f
         fennick_quiet wineserver -w
         touch "$WINEPREFIX/.fennick-ready"
     ) 9>"$FENNICK_BUILD_DIR/.wineprefix.lock"

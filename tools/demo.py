@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""The suite's demo: the virtual switch box on COM1 and whichever programs are built.
+
+Interactive when a display and a terminal are present (unless --headless): the
+programs open on your display and this terminal becomes the box's keypad.
+Otherwise a short scripted run that presses switches, saves screenshots and
+writes a log into build/windows/demo/.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import fennick_harness as h  # noqa: E402
+
+DEMO_DIR = os.path.join(h.BUILD, "demo")
+LOG = None
+
+
+def log(text):
+    line = "[demo] " + text
+    print(line, flush=True)
+    LOG.write(line + "\n")
+    LOG.flush()
+
+
+def exists(name):
+    try:
+        h.program(name)
+        return True
+    except FileNotFoundError:
+        return False
+
+
+def shot(name):
+    path = h.screenshot(name)
+    target = os.path.join(DEMO_DIR, os.path.basename(path))
+    os.replace(path, target)
+    log("screenshot " + os.path.relpath(target, h.REPO))
+
+
+def serial_line(device):
+    """A Windows program reads the box's bytes through COM1 and answers one byte."""
+    log("serial line: a Windows program opens COM1 under Wine; the box presses Fire")
+    program = h.start("com_smoke.exe", "COM1", 2, "3f")
+    program.stdout.readline()
+    time.sleep(0.2)
+    device.press("fire", 100)
+    out, _ = program.communicate(timeout=60)
+    for line in out.decode("latin-1").splitlines():
+        log("  windows side: " + line.strip())
+    log("  box received: %r" % device.wait_received(b"?"))
+    device.clear()
+
+
+def port_monitor(device):
+    """A client window registers with swibus; the server reads the box and delivers the switch bytes."""
+    if not exists("swibus.dll") or not exists("swibus_test_client.exe"):
+        return
+    log("port monitor: a client registers with swibus; the server opens COM1 and routes the box's bytes")
+    client = h.start("swibus_test_client.exe")
+    hwnd = None
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        line = client.stdout.readline().decode("latin-1").strip()
+        if line:
+            log("  client: " + line)
+        if line.startswith("ready"):
+            hwnd = line.split()[1]
+            break
+    if not hwnd:
+        log("  the client did not come up")
+        client.kill()
+        return
+    time.sleep(0.5)
+    for switch in ("left", "fire", "switch2"):
+        device.press(switch, 80)
+    device.send(b"E")  # a device event: for the server only, never for the client
+    time.sleep(1.0)
+    h.probe("post", hwnd, 0x0010, 0, 0)  # WM_CLOSE: the client unregisters and ends
+    try:
+        out, _ = client.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        client.kill()
+        out, _ = client.communicate()
+    for line in out.decode("latin-1").splitlines():
+        if line.strip():
+            log("  client: " + line.strip())
+    device.clear()
+
+
+def tester(device, interactive):
+    """The device tester lights a shape while a switch is held and shows the box's answer to a query."""
+    if not exists("FennickTest.exe"):
+        return None
+    log("device tester: FennickTest with the serial model")
+    h.reg_set_dword(r"HKCU\SOFTWARE\Velmora\Fennick", "FNType", 1)
+    program = h.start("FennickTest.exe")
+    time.sleep(3.0)
+    if interactive:
+        return program
+    device.control.command("HOLD down")
+    time.sleep(1.0)
+    shot("tester_switch_held")
+    device.control.command("RELEASE down")
+    time.sleep(0.5)
+    shot("tester_switch_released")
+    h.kill_program("FennickTest.exe")
+    program.wait(timeout=30)
+    return None
+
+
+def main():
+    global LOG
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--headless", action="store_true", help="scripted run even with a display")
+    args = parser.parse_args()
+    interactive = bool(os.environ.get("DISPLAY")) and sys.stdin.isatty() and not args.headless
+
+    os.makedirs(DEMO_DIR, exist_ok=True)
+    LOG = open(os.path.join(DEMO_DIR, "demo.log"), "w")
+    session = os.path.join(h.REPO, "tools", "wine-session")
+    subprocess.run([session, "start", h.BUILD], check=True, stdin=subprocess.DEVNULL)
+    try:
+        if interactive:
+            run_interactive()
+        else:
+            with h.VirtualDevice(com=1) as device:
+                serial_line(device)
+                port_monitor(device)
+                tester(device, interactive=False)
+        log("done; log in " + os.path.relpath(LOG.name, h.REPO))
+    finally:
+        subprocess.run([session, "stop", h.BUILD], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    return 0
+
+
+def run_interactive():
+    """Starts the tester (or a plain swibus client) and hands the terminal to the box's keypad."""
+    program = None
+    if exists("FennickTest.exe"):
+        h.reg_set_dword(r"HKCU\SOFTWARE\Velmora\Fennick", "FNType", 1)
+        program = h.start("FennickTest.exe")
+    elif exists("swibus_test_client.exe"):
+        program = subprocess.Popen([h.WINE_RUN, h.program("swibus_test_client.exe")], env=h.session_env())
+    log("the box is on COM1; press its switches here (q quits)")
+    subprocess.run([sys.executable, h.VSWITCH, "--prefix", h.PREFIX, "--com", "1"], env=h.session_env())
+    if program and program.poll() is None:
+        program.terminate()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
