@@ -28,22 +28,32 @@ fennick_load_session() {
     fi
 }
 
+# Settings every test prefix carries; bump the stamp when they change so
+# existing prefixes pick them up without being rebuilt.
+FENNICK_PREFIX_STAMP=".fennick-config-2"
+fennick_configure_prefix() {
+    # Without a window manager, hiding a managed window stalls for seconds.
+    fennick_quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+    fennick_quiet wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+    # A crash ends the process with its exit code (which tests see) instead of
+    # opening a debugger console over the screen.
+    fennick_quiet wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f
+    fennick_quiet wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f
+}
+
 # Creates the prefix once per build tree; later calls only wait for the first.
 fennick_ensure_prefix() {
     mkdir -p "$FENNICK_BUILD_DIR"
     (
         flock 9
-        [ -f "$WINEPREFIX/.fennick-ready" ] && exit 0
-        rm -rf "$WINEPREFIX"
-        fennick_quiet wineboot -i
-        # Without a window manager, hiding a managed window stalls for seconds.
-        fennick_quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
-        fennick_quiet wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
-        # A crash ends the process with its exit code (which tests see) instead of
-        # opening a debugger console over the screen.
-        fennick_quiet wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f
-        fennick_quiet wineserver -w
-        touch "$WINEPREFIX/.fennick-ready"
+        [ -f "$WINEPREFIX/$FENNICK_PREFIX_STAMP" ] && exit 0
+        if [ ! -f "$WINEPREFIX/.fennick-ready" ]; then
+            rm -rf "$WINEPREFIX"
+            fennick_quiet wineboot -i
+            touch "$WINEPREFIX/.fennick-ready"
+        fi
+        fennick_configure_prefix
+        touch "$WINEPREFIX/$FENNICK_PREFIX_STAMP"
     ) 9>"$FENNICK_BUILD_DIR/.wineprefix.lock"
 }
 
