@@ -8,6 +8,7 @@
 //   probe settext <hwnd> <control id> <text>  set a control's text
 //   probe children <hwnd>                     list child windows: handle id class text
 //   probe wait-gone <hwnd> <ms>               wait until the window no longer exists
+//   probe client-rect <hwnd>                  the client area in screen coordinates: left top right bottom
 // Numbers may be decimal or 0x-hex.
 #include <windows.h>
 #include <stdio.h>
@@ -90,6 +91,16 @@ int main(int argc, char** argv)
     if (strcmp(verb, "settext") == 0 && argc >= 5) {
         HWND control = GetDlgItem(handle(argv[2]), static_cast<int>(number(argv[3])));
         return control && SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4])) ? 0 : 1;
+    }
+    if (strcmp(verb, "client-rect") == 0 && argc >= 3) {
+        HWND window = handle(argv[2]);
+        RECT client;
+        if (!GetClientRect(window, &client))
+            return 1;
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        printf("%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + client.right, origin.y + client.bottom);
+        return 0;
     }
     if (strcmp(verb, "children") == 0 && argc >= 3) {
         EnumChildWindows(handle(argv[2]), printChild, 0);
