@@ -140,7 +140,9 @@ INT_PTR CALLBACK queryBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_INITDIALOG:
         centreOverOwner(dialog);
         SetDlgItemTextA(dialog, IDC_QUERY_RESULT, reinterpret_cast<const char*>(lParam));
-        return TRUE;
+        // Focus on OK, so the answer is not shown selected and Enter closes the box.
+        SetFocus(GetDlgItem(dialog, IDOK));
+        return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, IDOK);

@@ -1,0 +1,215 @@
+"""FennickTest end to end: the real program, swibus.dll and swibus.exe, the virtual device on COM1,
+watched from outside through the window probe, the registry, screenshots and the bytes the device got."""
+import os
+import subprocess
+import time
+
+import fennick_harness as h
+
+FENNICK_KEY = r"HKCU\SOFTWARE\Velmora\Fennick"
+FENNICK_KEY_LM = r"HKLM\SOFTWARE\Velmora\Fennick"
+TESTER_KEY = FENNICK_KEY + r"\FennickTest"
+SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
+WM_CLOSE, WM_KEYDOWN, WM_COMMAND = 0x10, 0x100, 0x111
+VK_ESCAPE = 0x1B
+IDM_QUERY = 40009
+IDOK = 1
+IDC_MODEL_SERIAL, IDC_QUERY_RESULT = 1051, 1048
+GREEN, WHITE = (0, 255, 0), (255, 255, 255)
+SCREENSHOTS = os.path.join(h.REPO, "docs", "screenshots")
+# The device's answer as it reaches a client: no "e"/"E" (device events go to the server) and no
+# unpaired break codes (the held-code filter drops them), so the text arrives whole.
+IDENTITY = "FNK 2.1"
+
+
+def settings(model=None, joystick_mode=None):
+    """A known registry state: the tester's values, COM1 for the port monitor."""
+    h.reg_delete_key(FENNICK_KEY)
+    h.reg("delete", FENNICK_KEY_LM, "/v", "FNType", "/f")
+    h.reg_set_dword(SWIBUS_KEY, "ComPort", 1)
+    if model is not None:
+        h.reg_set_dword(FENNICK_KEY, "FNType", model)
+    if joystick_mode is not None:
+        h.reg_set_dword(TESTER_KEY, "JoystickMode", joystick_mode)
+
+
+class Tester:
+    """A FennickTest.exe process started in bin/ (so "test.wav" is found) and its main window."""
+
+    def __init__(self, wait=True):
+        self.process = h.start("FennickTest.exe", cwd=h.BIN)
+        self.window = h.wait_window("FennickTest", "FennickTest") if wait else 0
+        if wait:
+            h.check(self.window, "the tester window did not appear")
+
+    def post(self, message, wparam=0, lparam=0):
+        code, text = h.probe("post", self.window, message, wparam, lparam)
+        h.check(code == 0, "post failed: " + text)
+
+    def client_rect(self):
+        code, text = h.probe("client-rect", self.window)
+        h.check(code == 0, "no client rectangle: " + text)
+        return [int(v) for v in text.split()]
+
+    def close(self):
+        if self.window:
+            self.post(WM_CLOSE)
+        try:
+            code = self.process.wait(timeout=30)
+        except Exception:  # noqa: BLE001 - any hang is a failure; end our own process
+            self.process.kill()
+            raise AssertionError("the tester did not end after WM_CLOSE")
+        h.check(code == 0, "the tester exited with %s" % code)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            try:
+                self.close()
+            except AssertionError:
+                pass
+        return False
+
+
+def wait_dialog(title, timeout_ms=10000):
+    hwnd = h.wait_window("#32770", title, timeout_ms)
+    h.check(hwnd, "dialog %r did not open" % title)
+    return hwnd
+
+
+def keep_screenshot(path, name, rect):
+    """Keeps the tester's window (client area plus frame, caption and menu) for the documentation."""
+    os.makedirs(SCREENSHOTS, exist_ok=True)
+    left, top, right, bottom = rect
+    box = "%dx%d+%d+%d" % (right - left + 12, bottom - top + 60, left - 6, top - 54)
+    subprocess.run(["convert", path, "-crop", box, "+repage", os.path.join(SCREENSHOTS, name)], check=True,
+                   timeout=30)
+
+
+def circle_centres(rect):
+    """Centres of the serial model's two circles, in screen coordinates."""
+    left, top, right, bottom = rect
+    width, height = right - left, bottom - top
+    d = (width - 90) // 5
+    t = (height - d) // 2
+    l = (width - 2 * d - 50) // 2
+    y = top + t + d // 2
+    return (left + l + d // 2, y), (left + l + d + 50 + d // 2, y)
+
+
+def wait_pixel(point, colour, name, timeout=10.0):
+    deadline = time.monotonic() + timeout
+    while True:
+        shot = h.screenshot(name)
+        seen = h.pixel(shot, *point)
+        if seen == colour or time.monotonic() > deadline:
+            return shot, seen
+        time.sleep(0.2)
+
+
+def wait_until_listening(device, point):
+    """The window shows before the server has opened the port, and bytes sent before that are
+    lost on the line: press and release until the circle answers once."""
+    for _ in range(15):
+        device.control.command("HOLD down")
+        _, seen = wait_pixel(point, GREEN, "tester_warming_up", timeout=1.5)
+        device.control.command("RELEASE down")
+        if seen == GREEN:
+            wait_pixel(point, WHITE, "tester_warming_up", timeout=3)
+            return
+    raise AssertionError("the tester never reacted to the device")
+
+
+def test_held_switch_lights_the_left_circle_until_released():
+    settings(model=1, joystick_mode=0)
+    with h.VirtualDevice(com=1, identity=IDENTITY) as device, Tester() as tester:
+        left, right = circle_centres(tester.client_rect())
+        wait_until_listening(device, left)
+        shot, seen = wait_pixel(left, WHITE, "tester_idle")
+        h.check(seen == WHITE, "left circle not white at rest: %s" % (seen,))
+        device.control.command("HOLD down")
+        shot, seen = wait_pixel(left, GREEN, "tester_lit_circle")
+        h.check(seen == GREEN, "left circle not lit while the switch is held: %s" % (seen,))
+        h.check(h.pixel(shot, *right) == WHITE, "right circle lit without its switch")
+        keep_screenshot(shot, "tester_lit_circle.png", tester.client_rect())
+        device.control.command("RELEASE down")
+        shot, seen = wait_pixel(left, WHITE, "tester_released")
+        h.check(seen == WHITE, "left circle still lit after the release: %s" % (seen,))
+
+
+def query_answer(tester):
+    tester.post(WM_COMMAND, IDM_QUERY)
+    dialog = wait_dialog("Verifica Fennick")
+    # Read the edit's text raw: the probe prints it as it is, CR LF included.
+    code, text = h.run("fennick_probe.exe", "text", dialog, IDC_QUERY_RESULT)
+    return dialog, text
+
+
+def test_query_shows_the_answer_with_the_repaired_line_ending_or_no_reply():
+    settings(model=1, joystick_mode=0)
+    with h.VirtualDevice(com=1, identity=IDENTITY) as device, Tester() as tester:
+        time.sleep(0.5)
+        device.clear()
+        dialog, raw = query_answer(tester)
+        h.check(device.received() == b"?", "the device received %r for the query" % device.received())
+        shot = h.screenshot("tester_query_answer")
+        keep_screenshot(shot, "tester_query_answer.png", tester.client_rect())
+        h.probe("click", dialog, IDOK)
+        h.probe("wait-gone", dialog, 10000)
+        # The device sends "\n\r" and the edit must hold "\r\n". The probe's console output turns every
+        # "\n" into "\r\n" and run() folds "\r\n" back, so "\r\n" reads as "\r\n" and "\n\r" would read "\n\r".
+        h.check(raw == IDENTITY + "\r\n\n", "query answer shown as %r" % raw)
+
+        device.control.command("IDENTITY OFF")
+        dialog, raw = query_answer(tester)
+        h.probe("click", dialog, IDOK)
+        h.check(raw == "Nessuna risposta .\r\n\r\n*Verificare la porta COM\n", "silent device shown as %r" % raw)
+
+
+def test_escape_sends_exactly_the_test_command():
+    settings(model=1, joystick_mode=0)
+    with h.VirtualDevice(com=1, identity=IDENTITY) as device, Tester() as tester:
+        time.sleep(0.5)
+        device.clear()
+        tester.post(WM_KEYDOWN, VK_ESCAPE)
+        got = device.wait_received(b"!s 01 10")
+        time.sleep(0.5)
+        got = device.received()
+        h.check(got == b"!s 01 10", "the device received %r" % got)
+
+
+def test_second_instance_exits_with_code_6():
+    settings(model=1, joystick_mode=0)
+    with h.VirtualDevice(com=1, identity=IDENTITY), Tester():
+        second = h.start("FennickTest.exe", cwd=h.BIN)
+        box = wait_dialog("Could not launch")
+        code, children = h.probe("children", box)
+        h.check("An instance of the program is already running" in children, "message text: %r" % children)
+        h.probe("click", box, IDOK)
+        h.check(second.wait(timeout=30) == 6, "second instance exit code %s" % second.returncode)
+
+
+def test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept():
+    settings(model=None, joystick_mode=0)
+    with h.VirtualDevice(com=1, identity=IDENTITY), Tester(wait=False) as tester:
+        dialog = wait_dialog("Modello Fennick")
+        h.probe("click", dialog, IDC_MODEL_SERIAL)
+        time.sleep(0.3)
+        h.probe("click", dialog, IDOK)
+        tester.window = h.wait_window("FennickTest", "FennickTest")
+        h.check(tester.window, "the tester window did not appear after the model dialog")
+        tester.close()
+    h.check(h.reg_get_dword(FENNICK_KEY, "FNType") == 1, "FNType not stored as 1")
+    h.check(h.reg_get_dword(TESTER_KEY, "JoystickMode") == 0, "JoystickMode not kept")
+
+
+if __name__ == "__main__":
+    h.main([
+        test_held_switch_lights_the_left_circle_until_released,
+        test_query_shows_the_answer_with_the_repaired_line_ending_or_no_reply,
+        test_escape_sends_exactly_the_test_command,
+        test_second_instance_exits_with_code_6,
+        test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept,
+    ])
