@@ -96,6 +96,12 @@ class Box:
             os.close(self.master)
             os.close(self.slave)
             self.master = self.slave = None
+            # An unplugged adapter's COM name goes away with it; a dangling link could otherwise
+            # reach a pseudo-terminal that another device opened later under the same number.
+            if self.prefix:
+                link = os.path.join(self.prefix, "dosdevices", "com%d" % self.com)
+                if os.path.islink(link):
+                    os.unlink(link)
 
     def plugged(self):
         return self.master is not None

@@ -7,13 +7,28 @@ namespace swibus {
 
 namespace {
 
+// The holder of the mutex sends activation messages to windows of other processes; a process
+// waiting for the mutex must still handle them, or both wait for each other for ever.
+void WaitHandlingSentMessages(HANDLE mutex)
+{
+    for (;;) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &mutex, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_ABANDONED_0)
+            return;  // an abandoned mutex is ours as well
+        if (woke != WAIT_OBJECT_0 + 1)
+            return;
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 // Holds "swibusmutex1" for one registration or removal, across processes.
 class RegistryMutex {
 public:
     RegistryMutex() : handle_(CreateMutexA(nullptr, FALSE, kMutexName))
     {
         if (handle_)
-            WaitForSingleObject(handle_, INFINITE);  // WAIT_ABANDONED also gives us ownership
+            WaitHandlingSentMessages(handle_);
     }
     ~RegistryMutex()
     {

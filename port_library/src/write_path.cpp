@@ -35,7 +35,9 @@ bool RequestOpen(int port)
     } else if (!StartServerProgram(1)) {
         return false;
     }
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // Wait for the server's window, not only 2 s: until the server has loaded the library, the
+    // buffered bytes live only in this process's mapping and vanish if this process ends first.
+    for (int attempt = 0; attempt < 1500; ++attempt) {
         HWND server = FindServerWindow();
         if (server) {
             g_shared.ServerWindow = server;

@@ -9,7 +9,7 @@
 //   WM_APP+1 UnRegisterFromDLL   WM_APP+2 RegisterToDLL   WM_APP+3 SetActiveHwnd
 //   WM_APP+4 WriteToPort of the byte lParam   WM_APP+5 mouse filter (wParam on/off)
 //   WM_APP+6 PoortInstellingen   WM_APP+7 PoortInstellingenEx(wParam port, "Port test", lParam pages)
-//   WM_APP+8 quit without unregistering (a client that dies)
+//   WM_APP+8 quit without unregistering (a client that dies)   WM_APP+9 close every window
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -28,9 +28,12 @@ enum Command : UINT {
     kSheet,
     kSheetEx,
     kDie,
+    kCloseAll,
 };
 
 struct ClientState {
+    HWND windows[64] = {};
+    int created = 0;
     bool registerWindows = true;
     int port = 0;  // 0: RegisterToDLL; otherwise HwndGetPort with these flags
     int flags = 1;
@@ -86,6 +89,10 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case kDie:
         ExitProcess(3);
+    case kCloseAll:
+        for (int i = 0; i < g_client.created; ++i)
+            PostMessageA(g_client.windows[i], WM_CLOSE, 0, 0);
+        return 0;
     }
     return 0;
 }
@@ -117,7 +124,7 @@ LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             PostQuitMessage(0);
         return 0;
     default:
-        if (message >= kUnregister && message <= kDie)
+        if (message >= kUnregister && message <= kCloseAll)
             return OnCommand(window, message, wParam, lParam);
         return DefWindowProcA(window, message, wParam, lParam);
     }
@@ -188,6 +195,8 @@ int main(int argc, char** argv)
         if (!window)
             return 1;
         ++g_client.open;
+        if (g_client.created < 64)
+            g_client.windows[g_client.created++] = window;
         int result = 0;
         if (g_client.registerWindows)
             result = g_client.port ? HwndGetPort(window, g_client.port, g_client.flags) : RegisterToDLL(window);

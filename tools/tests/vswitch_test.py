@@ -66,6 +66,7 @@ class VirtualDeviceTest(unittest.TestCase):
     def test_unplug_refuses_bytes_and_replug_offers_a_new_line(self):
         old_target = os.readlink(self.link)
         self.control.command("UNPLUG")
+        self.assertFalse(os.path.lexists(self.link), "an unplugged device keeps no COM link")
         with self.assertRaises(RuntimeError):
             self.control.command("PRESS left")
         self.control.command("REPLUG")

@@ -1,0 +1,386 @@
+"""The port monitor end to end: the real swibus.exe and swibus.dll, client programs in separate
+processes and the virtual device on a pseudo serial line."""
+import os
+import threading
+import time
+
+import fennick_harness as h
+
+MAIN_KEY = r"HKCU\Software\Velmora\Swibus"
+WM_CLOSE = 0x10
+WM_SYSCOMMAND = 0x112
+SC_SCREENSAVE = 0xF140
+(CMD_UNREGISTER, CMD_REGISTER, CMD_SETACTIVE, CMD_WRITE, CMD_MOUSEFILTER, CMD_SHEET, CMD_SHEETEX, CMD_DIE,
+ CMD_CLOSE_ALL) = range(0x8001, 0x800A)
+PSM_SETCURSEL = 0x465
+PSM_GETCURRENTPAGEHWND = 0x476
+CB_SETCURSEL = 0x14E
+WM_COMMAND = 0x111
+CBN_SELCHANGE = 1
+
+
+class Client:
+    """A swibus_test_client.exe process; collects its output lines as they come."""
+
+    def __init__(self, *args, cwd=None):
+        self.lines = []
+        self.lock = threading.Lock()
+        self.process = h.start("swibus_test_client.exe", *args, cwd=cwd)
+        threading.Thread(target=self._pump, daemon=True).start()
+
+    def _pump(self):
+        for raw in iter(self.process.stdout.readline, b""):
+            with self.lock:
+                self.lines.append(raw.decode("latin-1").strip())
+
+    def snapshot(self):
+        with self.lock:
+            return list(self.lines)
+
+    def wait_for(self, predicate, timeout=20.0, what="output"):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = [line for line in self.snapshot() if predicate(line)]
+            if found:
+                return found
+            time.sleep(0.03)
+        raise AssertionError("no %s within %.0fs; client said:\n%s" % (what, timeout, "\n".join(self.snapshot())))
+
+    def windows(self, count=1, timeout=40.0):
+        """Handles of the client's windows with their registration results, once all are ready."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            ready = [line.split() for line in self.snapshot() if line.startswith("ready ")]
+            if len(ready) >= count:
+                return [(int(r[1]), int(r[2])) for r in ready]
+            time.sleep(0.05)
+        raise AssertionError("client windows not ready:\n" + "\n".join(self.snapshot()))
+
+    def received(self, hwnd=None):
+        """Bytes that arrived as switch messages, in order."""
+        out = bytearray()
+        for line in self.snapshot():
+            parts = line.split()
+            if parts[0] == "byte" and (hwnd is None or int(parts[1]) == hwnd):
+                out.append(int(parts[3], 16))
+        return bytes(out)
+
+    def wait_received(self, expected, hwnd=None, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline and self.received(hwnd) != expected:
+            time.sleep(0.03)
+        return self.received(hwnd)
+
+    def post(self, hwnd, message, wparam=0, lparam=0):
+        code, text = h.probe("post", hwnd, message, wparam, lparam)
+        h.check(code == 0, "post failed: " + text)
+
+    def close(self, timeout=30):
+        """Closes every window (each unregisters) and waits for the process to end."""
+        ready = [l for l in self.snapshot() if l.startswith("ready ")]
+        if ready and self.process.poll() is None:
+            h.probe("post", int(ready[0].split()[1]), CMD_CLOSE_ALL, 0, 0)
+        try:
+            self.process.wait(timeout=timeout)
+        finally:
+            self.kill()
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def run_client_command(*args, timeout=60):
+    """Runs a one-shot client command; returns its output once the process has ended. (Its pipe
+    may stay open in a server it started, so the process is waited for, not the pipe.)"""
+    client = Client(*args)
+    try:
+        client.process.wait(timeout=timeout)
+        time.sleep(0.1)
+        return "\n".join(client.snapshot())
+    finally:
+        client.kill()
+
+
+def fresh_settings(com_port=1, port_input=None, do_wake_up=None):
+    """Registry as on a new machine, then the given values (read when the library first loads)."""
+    h.reg_delete_key(MAIN_KEY)
+    h.reg_set_dword(MAIN_KEY, "ComPort", com_port)
+    if port_input is not None:
+        code, text = h.reg("add", MAIN_KEY, "/v", "PortInput", "/t", "REG_SZ", "/d", port_input, "/f")
+        h.check(code == 0, text)
+    if do_wake_up is not None:
+        h.reg_set_dword(MAIN_KEY, "DoWakeUp", do_wake_up)
+
+
+def server_window():
+    return int(h.probe("find", "vlm_sb_Hidden")[1] or 0)
+
+
+def wait_server_gone(timeout=15.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if server_window() == 0:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def settle():
+    """Between tests: no server may be left, so the next library load reads the registry again."""
+    h.check(wait_server_gone(), "swibus.exe is still running")
+
+
+def server_cpu_seconds():
+    """User + system CPU time of this build tree's swibus.exe process (its emulator process)."""
+    total = 0.0
+    ticks = os.sysconf("SC_CLK_TCK")
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            cmdline = open("/proc/%s/cmdline" % pid, "rb").read().replace(b"\0", b" ")
+            environ = open("/proc/%s/environ" % pid, "rb").read()
+            if b"swibus.exe" not in cmdline or h.BUILD.encode() not in environ:
+                continue
+            fields = open("/proc/%s/stat" % pid).read().rsplit(")", 1)[1].split()
+            total += (int(fields[11]) + int(fields[12])) / ticks
+        except OSError:
+            continue
+    return total
+
+
+# ---- tests ------------------------------------------------------------------------------
+
+def test_filter_translation_and_special_bytes():
+    # Fire is configured as '1'/'2' (not a letter pair); Switch 2's make is 'l', Left's break.
+    fresh_settings(port_input="LlRrUuDd12ld")
+    with h.VirtualDevice(com=1) as device:
+        client = Client()
+        outside = Client("--class", "PCBTest", "--no-register")
+        try:
+            (hwnd, result), = client.windows()
+            h.check(result == 1, "RegisterToDLL gave %d" % result)
+            (pcb, _), = outside.windows()
+            time.sleep(0.3)
+            device.send(b"DDd" b"u" b"121" b"Ee" b"Q" b"Lll" b"VvZ", gap_ms=15)
+            got = client.wait_received(b"DdJQLl")
+            h.check(got == b"DdJQLl", "client got %r: repeated make, unmatched break, non-letter codes, "
+                                      "E/e, make-and-break code or V..Z handled wrongly" % got)
+            h.check(outside.wait_received(b"VvZ", pcb) == b"VvZ", "PCBTest got %r" % outside.received())
+            time.sleep(0.2)
+            h.check(client.received() == b"DdJQLl", "late bytes reached the client: %r" % client.received())
+        finally:
+            outside.close()
+            client.close()
+    settle()
+
+
+def test_raw_port_passes_everything_and_the_server_follows_its_clients():
+    fresh_settings()
+    with h.VirtualDevice(com=2) as device:
+        # A raw registration on COM2 from a client whose current folder is elsewhere.
+        client = Client("--port", 2, 0, cwd="/tmp")
+        try:
+            (hwnd, result), = client.windows()
+            h.check(result == 1, "HwndGetPort gave %d" % result)
+            h.check(server_window() != 0, "the first registration did not start swibus.exe")
+            time.sleep(0.3)
+            device.send(b"EDDdV\x00\xff", gap_ms=10)
+            got = client.wait_received(b"EDDdV\x00\xff")
+            h.check(got == b"EDDdV\x00\xff", "raw port changed the bytes: %r" % got)
+        finally:
+            client.close()
+    h.check(wait_server_gone(), "swibus.exe did not end with its last client")
+
+
+def test_sixteen_windows_from_two_processes_and_a_seventeenth():
+    fresh_settings()
+    with h.VirtualDevice(com=1):
+        first = Client("--windows", 8)
+        second = Client("--windows", 8)
+        late = None
+        try:
+            results = [r for _, r in first.windows(8, timeout=90) + second.windows(8, timeout=90)]
+            h.check(results == [1] * 16, "registration results %r" % results)
+            late = Client("--windows", 1)
+            (hwnd, result), = late.windows()
+            h.check(result == 1, "a 17th registration reports %d, expected 1" % result)
+            late.post(hwnd, CMD_SETACTIVE)
+            line = late.wait_for(lambda l: l.startswith("setactive"), what="setactive")[0]
+            h.check(line.endswith(" 0"), "the 17th window is in the list: " + line)
+            active = [l for l in first.snapshot() + second.snapshot() if l.startswith("activate ")]
+            h.check(sum(1 for l in active if l.split()[2] == "1") == 16, "activations:\n" + "\n".join(active))
+        finally:
+            if late:
+                late.close()
+            first.close(timeout=60)
+            second.close(timeout=60)
+    settle()
+
+
+def test_wake_up_after_the_screen_saver_started():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        client = Client()
+        try:
+            (hwnd, _), = client.windows()
+            time.sleep(0.3)
+            device.send(b"Uu", gap_ms=15)
+            h.check(client.wait_received(b"Uu") == b"Uu", "awake: %r" % client.received())
+            # The window passes the command to DefWindowProc: the watch hook sees the saver start.
+            client.post(hwnd, WM_SYSCOMMAND, SC_SCREENSAVE, 0)
+            time.sleep(0.5)
+            device.send(b"Dd", gap_ms=30)
+            time.sleep(0.5)
+            h.check(client.received() == b"Uu", "the waking press or its release was delivered: %r"
+                    % client.received())
+            device.send(b"Jj", gap_ms=15)
+            got = client.wait_received(b"UuJj")
+            h.check(got == b"UuJj", "after waking: %r" % got)
+        finally:
+            client.close()
+    settle()
+
+
+def test_writes_reach_the_device():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        # WriteToPortEx to a closed port: 0, and no server is started.
+        text = run_client_command("writeex", 1, "41")
+        h.check("writeex 0" in text, "WriteToPortEx on a closed port: " + text)
+        h.check(server_window() == 0, "WriteToPortEx started the server")
+
+        # Three writes to a closed port: the first starts the server and opens the port; every
+        # byte arrives, in order (the first one with the buffer's terminating zero).
+        text = run_client_command("write", "41", "42", "43")
+        h.check(text.count("write 1") == 3, "writes refused: " + text)
+        got = device.wait_received(b"A\x00BC")
+        h.check(got == b"A\x00BC", "device received %r" % got)
+        device.clear()
+
+        # WriteToPort of "?" on the open port from a registered client.
+        client = Client()
+        try:
+            (hwnd, _), = client.windows()
+            client.post(hwnd, CMD_WRITE, 0, ord("?"))
+            h.check(device.wait_received(b"?") == b"?", "device received %r" % device.received())
+        finally:
+            client.close()
+    settle()
+
+
+def test_writes_while_the_port_cannot_open_arrive_as_one_block():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        device.control.command("UNPLUG")
+        text = run_client_command("write", "41", "42", "43")
+        h.check(text.count("write 1") == 3, "writes refused: " + text)
+        device.control.command("REPLUG")
+        time.sleep(0.3)
+        h.check(device.received() == b"", "bytes sent before the port opened: %r" % device.received())
+        client = Client()  # the first client of the closed port opens it
+        try:
+            client.windows()
+            got = device.wait_received(b"ABC\x00")
+            h.check(got == b"ABC\x00", "device received %r, expected one block ABC+zero" % got)
+        finally:
+            client.close()
+    settle()
+
+
+def test_unplug_shows_one_box_does_not_spin_and_replug_works():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        client = Client()
+        try:
+            client.windows()
+            time.sleep(0.3)
+            device.send(b"Ll", gap_ms=15)
+            h.check(client.wait_received(b"Ll") == b"Ll", "before unplug: %r" % client.received())
+            device.control.command("UNPLUG")
+            box = h.wait_window("#32770", "Error", 8000)
+            h.check(box != 0, "no read-error box after the device went away")
+            texts = h.probe("children", box)[1]
+            h.check("<CE1-" in texts, "box text: " + texts)
+            cpu_before = server_cpu_seconds()
+            time.sleep(4)
+            cpu = server_cpu_seconds() - cpu_before
+            h.check(cpu < 1.0, "swibus.exe used %.2f s of CPU in 4 s while the device was gone" % cpu)
+            h.probe("post", box, WM_CLOSE, 0, 0)
+            h.check(h.probe("wait-gone", box, 5000)[0] == 0, "box did not close")
+            time.sleep(1)
+            h.check(int(h.probe("find", "#32770", "Error")[1]) == 0, "a second box for the same failure")
+            device.control.command("REPLUG")
+            time.sleep(3)
+            device.send(b"Rr", gap_ms=15)
+            got = client.wait_received(b"LlRr")
+            h.check(got == b"LlRr", "after replug: %r" % got)
+        finally:
+            client.close()
+    settle()
+
+
+def sheet_page(sheet, index):
+    h.probe("send", sheet, PSM_SETCURSEL, index, 0)
+    return int(h.probe("send", sheet, PSM_GETCURRENTPAGEHWND, 0, 0)[1])
+
+
+def child_by_id(parent, control_id):
+    for line in h.probe("children", parent)[1].splitlines():
+        parts = line.split()
+        if len(parts) >= 2 and int(parts[1]) == control_id:
+            return int(parts[0])
+    raise AssertionError("no control %d" % control_id)
+
+
+def test_settings_sheet_moves_the_port_and_saves():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as old_device, h.VirtualDevice(com=3) as new_device:
+        client = Client()
+        try:
+            (hwnd, _), = client.windows()
+            client.post(hwnd, CMD_SHEET)
+            sheet = h.wait_window("#32770", "Serial Port", 15000)
+            h.check(sheet != 0, "no sheet captioned \"Serial Port\"")
+            page = sheet_page(sheet, 0)
+            time.sleep(0.3)
+            h.screenshot("serial_port_parameters")
+            ports = child_by_id(page, 103)
+            h.probe("send", ports, CB_SETCURSEL, 3, 0)
+            h.probe("send", page, WM_COMMAND, (CBN_SELCHANGE << 16) | 103, ports)
+            h.probe("send", child_by_id(page, 104), CB_SETCURSEL, 8, 0)  # 19200
+            inputs = sheet_page(sheet, 1)
+            h.probe("settext", inputs, 1012, "F")  # Fire make
+            h.probe("settext", inputs, 1013, "f")  # Fire break
+            time.sleep(0.3)
+            h.screenshot("serial_port_input")
+            h.probe("click", sheet, 1)  # OK
+            h.probe("post", sheet, 0, 0, 0)
+            line = client.wait_for(lambda l: l.startswith("sheet "), what="sheet result")[0]
+            h.check(int(line.split()[1]) > 0, line)
+            h.check(h.reg_get_dword(MAIN_KEY, "ComPort") == 3, "ComPort not saved")
+            h.check(h.reg_get_dword(MAIN_KEY + r"\COM3", "BaudRate") == 19200, "baud rate not saved")
+            code, text = h.reg("query", MAIN_KEY, "/v", "PortInput")
+            h.check("LlRrUuDdFfDd" in text, "PortInput not saved: " + text)
+            time.sleep(0.5)
+            new_device.send(b"Ff", gap_ms=15)
+            old_device.send(b"Uu", gap_ms=15)
+            got = client.wait_received(b"Jj")
+            time.sleep(0.3)
+            h.check(client.received() == b"Jj", "after the move the client got %r" % client.received())
+        finally:
+            client.close()
+    settle()
+
+
+if __name__ == "__main__":
+    h.main([
+        test_filter_translation_and_special_bytes,
+        test_raw_port_passes_everything_and_the_server_follows_its_clients,
+        test_sixteen_windows_from_two_processes_and_a_seventeenth,
+        test_wake_up_after_the_screen_saver_started,
+        test_writes_reach_the_device,
+        test_writes_while_the_port_cannot_open_arrive_as_one_block,
+        test_unplug_shows_one_box_does_not_spin_and_replug_works,
+        test_settings_sheet_moves_the_port_and_saves,
+    ])
