@@ -122,21 +122,43 @@ def wait_until_listening(device, point):
     raise AssertionError("the tester never reacted to the device")
 
 
+class Running:
+    """One serial-model tester on the virtual device, shared by the tests that only use it."""
+    device = None
+    tester = None
+
+    @classmethod
+    def get(cls):
+        if cls.tester is None or cls.tester.process.poll() is not None:
+            cls.stop()
+            settings(model=1, joystick_mode=0)
+            cls.device = h.VirtualDevice(com=1, identity=IDENTITY).__enter__()
+            cls.tester = Tester()
+            wait_until_listening(cls.device, circle_centres(cls.tester.client_rect())[0])
+        return cls.device, cls.tester
+
+    @classmethod
+    def stop(cls):
+        if cls.tester is not None:
+            cls.tester.__exit__(None, None, None)
+        if cls.device is not None:
+            cls.device.__exit__(None, None, None)
+        cls.device = cls.tester = None
+
+
 def test_held_switch_lights_the_left_circle_until_released():
-    settings(model=1, joystick_mode=0)
-    with h.VirtualDevice(com=1, identity=IDENTITY) as device, Tester() as tester:
-        left, right = circle_centres(tester.client_rect())
-        wait_until_listening(device, left)
-        shot, seen = wait_pixel(left, WHITE, "tester_idle")
-        h.check(seen == WHITE, "left circle not white at rest: %s" % (seen,))
-        device.control.command("HOLD down")
-        shot, seen = wait_pixel(left, GREEN, "tester_lit_circle")
-        h.check(seen == GREEN, "left circle not lit while the switch is held: %s" % (seen,))
-        h.check(h.pixel(shot, *right) == WHITE, "right circle lit without its switch")
-        keep_screenshot(shot, "tester_lit_circle.png", tester.client_rect())
-        device.control.command("RELEASE down")
-        shot, seen = wait_pixel(left, WHITE, "tester_released")
-        h.check(seen == WHITE, "left circle still lit after the release: %s" % (seen,))
+    device, tester = Running.get()
+    left, right = circle_centres(tester.client_rect())
+    shot, seen = wait_pixel(left, WHITE, "tester_idle")
+    h.check(seen == WHITE, "left circle not white at rest: %s" % (seen,))
+    device.control.command("HOLD down")
+    shot, seen = wait_pixel(left, GREEN, "tester_lit_circle")
+    h.check(seen == GREEN, "left circle not lit while the switch is held: %s" % (seen,))
+    h.check(h.pixel(shot, *right) == WHITE, "right circle lit without its switch")
+    keep_screenshot(shot, "tester_lit_circle.png", tester.client_rect())
+    device.control.command("RELEASE down")
+    shot, seen = wait_pixel(left, WHITE, "tester_released")
+    h.check(seen == WHITE, "left circle still lit after the release: %s" % (seen,))
 
 
 def query_answer(tester):
@@ -148,9 +170,8 @@ def query_answer(tester):
 
 
 def test_query_shows_the_answer_with_the_repaired_line_ending_or_no_reply():
-    settings(model=1, joystick_mode=0)
-    with h.VirtualDevice(com=1, identity=IDENTITY) as device, Tester() as tester:
-        time.sleep(0.5)
+    device, tester = Running.get()
+    try:
         device.clear()
         dialog, raw = query_answer(tester)
         h.check(device.received() == b"?", "the device received %r for the query" % device.received())
@@ -165,33 +186,34 @@ def test_query_shows_the_answer_with_the_repaired_line_ending_or_no_reply():
         device.control.command("IDENTITY OFF")
         dialog, raw = query_answer(tester)
         h.probe("click", dialog, IDOK)
+        h.probe("wait-gone", dialog, 10000)
         h.check(raw == "Nessuna risposta .\r\n\r\n*Verificare la porta COM\n", "silent device shown as %r" % raw)
+    finally:
+        device.control.command("IDENTITY " + IDENTITY)
 
 
 def test_escape_sends_exactly_the_test_command():
-    settings(model=1, joystick_mode=0)
-    with h.VirtualDevice(com=1, identity=IDENTITY) as device, Tester() as tester:
-        time.sleep(0.5)
-        device.clear()
-        tester.post(WM_KEYDOWN, VK_ESCAPE)
-        got = device.wait_received(b"!s 01 10")
-        time.sleep(0.5)
-        got = device.received()
-        h.check(got == b"!s 01 10", "the device received %r" % got)
+    device, tester = Running.get()
+    device.clear()
+    tester.post(WM_KEYDOWN, VK_ESCAPE)
+    device.wait_received(b"!s 01 10")
+    time.sleep(0.5)  # nothing more may follow: no terminator, no second copy
+    got = device.received()
+    h.check(got == b"!s 01 10", "the device received %r" % got)
 
 
 def test_second_instance_exits_with_code_6():
-    settings(model=1, joystick_mode=0)
-    with h.VirtualDevice(com=1, identity=IDENTITY), Tester():
-        second = h.start("FennickTest.exe", cwd=h.BIN)
-        box = wait_dialog("Could not launch")
-        code, children = h.probe("children", box)
-        h.check("An instance of the program is already running" in children, "message text: %r" % children)
-        h.probe("click", box, IDOK)
-        h.check(second.wait(timeout=30) == 6, "second instance exit code %s" % second.returncode)
+    Running.get()
+    second = h.start("FennickTest.exe", cwd=h.BIN)
+    box = wait_dialog("Could not launch")
+    code, children = h.probe("children", box)
+    h.check("An instance of the program is already running" in children, "message text: %r" % children)
+    h.probe("click", box, IDOK)
+    h.check(second.wait(timeout=30) == 6, "second instance exit code %s" % second.returncode)
 
 
 def test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept():
+    Running.stop()
     settings(model=None, joystick_mode=0)
     with h.VirtualDevice(com=1, identity=IDENTITY), Tester(wait=False) as tester:
         dialog = wait_dialog("Modello Fennick")
@@ -200,16 +222,28 @@ def test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept():
         h.probe("click", dialog, IDOK)
         tester.window = h.wait_window("FennickTest", "FennickTest")
         h.check(tester.window, "the tester window did not appear after the model dialog")
+        # Start-up wrote the answer back at once; take it away to see shut-down store it too.
+        h.reg("delete", FENNICK_KEY, "/v", "FNType", "/f")
+        h.check(h.reg_get_dword(FENNICK_KEY, "FNType") is None, "FNType could not be removed")
         tester.close()
     h.check(h.reg_get_dword(FENNICK_KEY, "FNType") == 1, "FNType not stored as 1")
     h.check(h.reg_get_dword(TESTER_KEY, "JoystickMode") == 0, "JoystickMode not kept")
 
 
+def main():
+    try:
+        h.main(TESTS)
+    finally:
+        Running.stop()
+
+
+TESTS = [
+    test_held_switch_lights_the_left_circle_until_released,
+    test_query_shows_the_answer_with_the_repaired_line_ending_or_no_reply,
+    test_escape_sends_exactly_the_test_command,
+    test_second_instance_exits_with_code_6,
+    test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept,
+]
+
 if __name__ == "__main__":
-    h.main([
-        test_held_switch_lights_the_left_circle_until_released,
-        test_query_shows_the_answer_with_the_repaired_line_ending_or_no_reply,
-        test_escape_sends_exactly_the_test_command,
-        test_second_instance_exits_with_code_6,
-        test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept,
-    ])
+    main()
