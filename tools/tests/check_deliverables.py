@@ -57,8 +57,11 @@ def imports(path):
 
 
 def main():
+    # With no files named, every program and DLL in the folder is checked: copies
+    # made at build time (one DLL shipped under several names) count too.
     folder = sys.argv[1]
-    files = sys.argv[2:]
+    files = sys.argv[2:] or sorted(os.path.join(folder, f) for f in os.listdir(folder)
+                                   if f.lower().endswith((".exe", ".dll")))
     ours = {f.lower() for f in os.listdir(folder) if f.lower().endswith(".dll")}
     problems = []
     for path in files:
@@ -73,6 +76,9 @@ def main():
         print("%-24s PE32 i386, imports %s" % (os.path.basename(path), ", ".join(names) or "nothing"))
     if problems:
         print("\n".join(problems))
+        return 1
+    if not files:
+        print("no deliverables found in %s" % folder)
         return 1
     print("%d deliverables checked" % len(files))
     return 0
