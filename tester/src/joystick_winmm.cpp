@@ -5,6 +5,10 @@
 
 namespace fennick::tester {
 
+// The record sizes the driver is told: older drivers check them.
+static_assert(sizeof(JOYCAPSA) == 404, "joystick capabilities record");
+static_assert(sizeof(JOYINFOEX) == 52, "joystick position record");
+
 namespace {
 
 class Winmm final : public JoystickReader {

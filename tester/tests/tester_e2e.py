@@ -16,7 +16,9 @@ IDM_QUERY = 40009
 IDOK = 1
 IDC_MODEL_SERIAL, IDC_QUERY_RESULT = 1051, 1048
 GREEN, WHITE = (0, 255, 0), (255, 255, 255)
-SCREENSHOTS = os.path.join(h.REPO, "docs", "screenshots")
+# Cropped window pictures land beside the other artifacts; point FENNICK_SCREENSHOTS at
+# docs/screenshots to refresh the documented ones.
+SCREENSHOTS = os.environ.get("FENNICK_SCREENSHOTS") or h.ARTIFACTS
 # The device's answer as it reaches a client: no "e"/"E" (device events go to the server) and no
 # unpaired break codes (the held-code filter drops them), so the text arrives whole.
 IDENTITY = "FNK 2.1"
