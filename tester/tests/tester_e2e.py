@@ -202,6 +202,13 @@ def test_escape_sends_exactly_the_test_command():
     time.sleep(0.5)  # nothing more may follow: no terminator, no second copy
     got = device.received()
     h.check(got == b"!s 01 10", "the device received %r" % got)
+    # The sound plays on its own thread; the tester goes on answering the box.
+    h.check(tester.process.poll() is None, "the tester ended after Esc")
+    left, _ = circle_centres(tester.client_rect())
+    device.control.command("HOLD down")
+    _, seen = wait_pixel(left, GREEN, "tester_after_escape")
+    device.control.command("RELEASE down")
+    h.check(seen == GREEN, "the tester stopped answering the box after Esc")
 
 
 def test_second_instance_exits_with_code_6():
