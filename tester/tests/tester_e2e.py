@@ -12,7 +12,7 @@ TESTER_KEY = FENNICK_KEY + r"\FennickTest"
 SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
 WM_CLOSE, WM_KEYDOWN, WM_COMMAND = 0x10, 0x100, 0x111
 VK_ESCAPE = 0x1B
-IDM_QUERY = 40009
+IDM_JOYSTICK_MODE, IDM_SWITCH_MODE, IDM_QUERY = 40006, 40007, 40009
 IDOK = 1
 IDC_MODEL_SERIAL, IDC_QUERY_RESULT = 1051, 1048
 GREEN, WHITE = (0, 255, 0), (255, 255, 255)
@@ -163,6 +163,33 @@ def test_held_switch_lights_the_left_circle_until_released():
     h.check(seen == WHITE, "left circle still lit after the release: %s" % (seen,))
 
 
+def test_joystick_figure_answers_the_boxs_directions_and_fire():
+    device, tester = Running.get()
+    left, top, right, bottom = tester.client_rect()
+    width, height = right - left, bottom - top
+    arrow = (height - 120) // 2
+    up_shaft = (left + width // 2, top + 20 + arrow - 5)
+    centre = (left + width // 2, top + height // 2)
+    down_shaft = (left + width // 2, bottom - 20 - arrow + 5)
+    try:
+        tester.post(WM_COMMAND, IDM_JOYSTICK_MODE)
+        _, seen = wait_pixel(up_shaft, WHITE, "tester_joystick_idle")
+        h.check(seen == WHITE, "up arrow not drawn white at rest: %s" % (seen,))
+        device.control.command("HOLD up")
+        device.control.command("HOLD fire")
+        shot, seen = wait_pixel(centre, GREEN, "tester_joystick_figure")
+        h.check(seen == GREEN, "centre not lit while Fire is held: %s" % (seen,))
+        h.check(h.pixel(shot, *up_shaft) == GREEN, "up arrow not lit while Up is held")
+        h.check(h.pixel(shot, *down_shaft) == WHITE, "down arrow lit without its switch")
+        keep_screenshot(shot, "tester_joystick_figure.png", tester.client_rect())
+        device.control.command("RELEASE up")
+        device.control.command("RELEASE fire")
+        shot, seen = wait_pixel(centre, WHITE, "tester_joystick_released")
+        h.check(seen == WHITE and h.pixel(shot, *up_shaft) == WHITE, "shapes still lit after the release")
+    finally:
+        tester.post(WM_COMMAND, IDM_SWITCH_MODE)
+
+
 def query_answer(tester):
     tester.post(WM_COMMAND, IDM_QUERY)
     dialog = wait_dialog("Verifica Fennick")
@@ -248,6 +275,7 @@ def main():
 
 TESTS = [
     test_held_switch_lights_the_left_circle_until_released,
+    test_joystick_figure_answers_the_boxs_directions_and_fire,
     test_query_shows_the_answer_with_the_repaired_line_ending_or_no_reply,
     test_escape_sends_exactly_the_test_command,
     test_second_instance_exits_with_code_6,
