@@ -60,6 +60,8 @@ def port_monitor(device):
     if not exists("swibus.dll") or not exists("swibus_test_client.exe"):
         return
     log("port monitor: a client registers with swibus; the server opens COM1 and routes the box's bytes")
+    h.reg_delete_key(r"HKCU\Software\Velmora\Swibus")  # default codes
+    h.reg_set_dword(r"HKCU\Software\Velmora\Swibus", "ComPort", 1)
     client = h.start("swibus_test_client.exe")
     hwnd = None
     deadline = time.monotonic() + 60
@@ -91,25 +93,31 @@ def port_monitor(device):
     device.clear()
 
 
-def tester(device, interactive):
+def tester(device):
     """The device tester lights a shape while a switch is held and shows the box's answer to a query."""
     if not exists("FennickTest.exe"):
-        return None
-    log("device tester: FennickTest with the serial model")
-    h.reg_set_dword(r"HKCU\SOFTWARE\Velmora\Fennick", "FNType", 1)
-    program = h.start("FennickTest.exe")
-    time.sleep(3.0)
-    if interactive:
-        return program
-    device.control.command("HOLD down")
-    time.sleep(1.0)
-    shot("tester_switch_held")
-    device.control.command("RELEASE down")
-    time.sleep(0.5)
-    shot("tester_switch_released")
-    h.kill_program("FennickTest.exe")
-    program.wait(timeout=30)
-    return None
+        return
+    sys.path.insert(0, os.path.join(h.REPO, "tester", "tests"))
+    import tester_e2e as t  # the tester's own drivers: window, circle positions, query
+    log("device tester: FennickTest with the serial model on COM1")
+    t.settings(model=1, joystick_mode=0)
+    with t.Tester() as app:
+        left, _ = t.circle_centres(app.client_rect())
+        t.wait_until_listening(device, left)
+        device.control.command("HOLD down")
+        t.wait_pixel(left, t.GREEN, "demo")
+        shot("tester_switch_held")
+        device.control.command("RELEASE down")
+        t.wait_pixel(left, t.WHITE, "demo")
+        log("  switch 2 held: left circle lit; released: cleared")
+        device.clear()
+        dialog, answer = t.query_answer(app)
+        log("  query: the box received %r and answered %r" % (device.received(), answer.strip()))
+        shot("tester_query_answer")
+        h.probe("click", dialog, t.IDOK)
+        h.probe("wait-gone", dialog, 10000)
+        app.close()
+    log("  tester closed")
 
 
 def main():
@@ -130,7 +138,7 @@ def main():
             with h.VirtualDevice(com=1) as device:
                 serial_line(device)
                 port_monitor(device)
-                tester(device, interactive=False)
+                tester(device)
         log("done; log in " + os.path.relpath(LOG.name, h.REPO))
     finally:
         subprocess.run([session, "stop", h.BUILD], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
@@ -142,7 +150,9 @@ def run_interactive():
     program = None
     if exists("FennickTest.exe"):
         h.reg_set_dword(r"HKCU\SOFTWARE\Velmora\Fennick", "FNType", 1)
-        program = h.start("FennickTest.exe")
+        h.reg_set_dword(r"HKCU\SOFTWARE\Velmora\Fennick\FennickTest", "JoystickMode", 0)
+        h.reg_set_dword(r"HKCU\Software\Velmora\Swibus", "ComPort", 1)
+        program = h.start("FennickTest.exe", cwd=h.BIN)
     elif exists("swibus_test_client.exe"):
         program = subprocess.Popen([h.WINE_RUN, h.program("swibus_test_client.exe")], env=h.session_env())
     log("the box is on COM1; press its switches here (q quits)")

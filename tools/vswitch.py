@@ -37,7 +37,9 @@ import tty
 
 DEFAULT_CODES = "LlRrUuDdJjDd"
 SWITCH_NAMES = ["left", "right", "up", "down", "fire", "switch2"]
-DEFAULT_IDENTITY = "Fennick serial 2.1"
+# What the box answers to "?". Clients see it through the port monitor's filter,
+# so it holds no "E"/"e" (device events), no "V".."Z"/"v".."z" and no lone break codes.
+DEFAULT_IDENTITY = "FNK 2.1"
 QUERY_BYTE = b"?"
 
 INTERACTIVE_KEYS = {

@@ -28,6 +28,8 @@ def settings(model=None, joystick_mode=None):
     """A known registry state: the tester's values, COM1 for the port monitor."""
     h.reg_delete_key(FENNICK_KEY)
     h.reg("delete", FENNICK_KEY_LM, "/v", "FNType", "/f")
+    # Port monitor defaults (codes "LlRrUuDdJjDd") whatever earlier tests stored, on COM1.
+    h.reg_delete_key(SWIBUS_KEY)
     h.reg_set_dword(SWIBUS_KEY, "ComPort", 1)
     if model is not None:
         h.reg_set_dword(FENNICK_KEY, "FNType", model)

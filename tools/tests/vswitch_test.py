@@ -52,7 +52,7 @@ class VirtualDeviceTest(unittest.TestCase):
     def test_received_bytes_are_recorded_and_query_answered_lf_then_cr(self):
         os.write(self.line, b"!s 01 10")
         os.write(self.line, b"?")
-        self.assertEqual(read_available(self.line, 20), b"Fennick serial 2.1\n\r")
+        self.assertEqual(read_available(self.line, 20), b"FNK 2.1\n\r")
         time.sleep(0.1)
         self.assertEqual(self.control.received(), b"!s 01 10?")
         self.control.command("CLEAR")
