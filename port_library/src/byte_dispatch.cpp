@@ -9,7 +9,51 @@ namespace swibus {
 namespace {
 
 constexpr const char* kOutsideClasses[] = {"PCBTest", "Orrin Buttons", "Kado2Internal"};
-constexpr DWORD kIdleRestartEveryMs = 500;
+// Keeping the machine awake costs a round trip to the server's thread, and restarting the idle
+// timers a broadcast to every window; both are repeated at most every kKeepAwakeEveryMs and
+// kIdleRestartEveryMs, so a burst of bytes is not slowed byte by byte. A switch user's presses are
+// far apart compared with these intervals. (They stay on the reader thread: under emulation, a
+// thread started beside a pending serial read has been seen to stall or kill that read.)
+constexpr DWORD kKeepAwakeEveryMs = 250;
+constexpr DWORD kIdleRestartEveryMs = 5000;
+
+struct ScreenTimers {
+    volatile LONG lastKeepAwake = 0;
+    volatile LONG lastIdleRestart = 0;
+};
+ScreenTimers g_screenTimers;
+
+// True at most once per interval for the given clock (0 = never ran).
+bool Due(volatile LONG& last, DWORD intervalMs)
+{
+    DWORD now = GetTickCount();
+    DWORD previous = static_cast<DWORD>(last);
+    if (previous != 0 && now - previous < intervalMs)
+        return false;
+    last = static_cast<LONG>(now ? now : 1);
+    return true;
+}
+
+// Every switch byte keeps the machine awake; a monitor the watch hook saw go off is switched on
+// at once, whenever the last request was.
+void KeepAwake()
+{
+    if (!Due(g_screenTimers.lastKeepAwake, kKeepAwakeEveryMs) && !g_shared.MonitorOff)
+        return;
+    SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    if (HWND server = g_shared.ServerWindow)
+        SendMessageA(server, WM_SYSCOMMAND, SC_MONITORPOWER, -1);
+}
+
+void RestartIdleTimers()
+{
+    if (!Due(g_screenTimers.lastIdleRestart, kIdleRestartEveryMs))
+        return;
+    SystemParametersInfoA(SPI_SETLOWPOWERACTIVE, 0, nullptr, 0);
+    SystemParametersInfoA(SPI_SETLOWPOWERACTIVE, 1, nullptr, 0);
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_SENDWININICHANGE);
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
+}
 
 void SendByte(HWND window, int port, std::uint8_t byte)
 {
@@ -29,22 +73,6 @@ HWND Receiver(int port)
     if (buttons && buttons == active)
         return toHwnd(list.entry[count - 2]);
     return active;
-}
-
-// Restarting the low-power and saver timers broadcasts a setting change to every window; once
-// per half second is enough to keep them from running out while switches are in use.
-void RestartIdleTimers()
-{
-    static volatile LONG lastRestart = 0;
-    DWORD now = GetTickCount();
-    DWORD last = static_cast<DWORD>(lastRestart);
-    if (last != 0 && now - last < kIdleRestartEveryMs)
-        return;
-    lastRestart = static_cast<LONG>(now ? now : 1);
-    SystemParametersInfoA(SPI_SETLOWPOWERACTIVE, 0, nullptr, 0);
-    SystemParametersInfoA(SPI_SETLOWPOWERACTIVE, 1, nullptr, 0);
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_SENDWININICHANGE);
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
 }
 
 void WakeScreen(const WakeDecision& wake)
@@ -70,10 +98,8 @@ void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode)
         SendByte(toHwnd(activeWindow(clientList(port), clientCount(port))), port, byte);
         return;
     }
-    SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    KeepAwake();
     HWND server = g_shared.ServerWindow;
-    if (server)
-        SendMessageA(server, WM_SYSCOMMAND, SC_MONITORPOWER, -1);
 
     switch (d.route) {
     case ByteRoute::DeviceEvent:

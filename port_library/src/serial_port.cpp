@@ -17,6 +17,9 @@ constexpr DWORD kReopenFirstMs = 250;     // back-off while the device is gone
 constexpr DWORD kReopenMaxMs = 2000;
 constexpr DWORD kEpisodeQuietMs = 30000;  // a failure this long after the last one starts a new episode
 constexpr int kReadChunk = 80;
+// A read that has not ended although bytes are queued is taken back after this long; it never
+// happens on Windows, but under emulation Wine has been seen to lose the wake-up of a pending read.
+constexpr DWORD kStallCheckMs = 200;
 
 class PortLock {
 public:
@@ -134,8 +137,8 @@ bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, D
 
 // How the reader waits for bytes. Both wait on an overlapped record with the thread's own event
 // and end at once when the port is closed.
-//  - FirstByteRead (default): an overlapped ReadFile that completes with the first byte of a burst
-//    (interval timeout 1 ms, no total timeout).
+//  - FirstByteRead (default): an overlapped ReadFile of one byte without timeouts, which completes
+//    when a byte arrives; the rest of a burst is then read from the queue.
 //  - CommEvent: WaitCommEvent(EV_RXCHAR) with an overlapped record, then read what is queued. Chosen
 //    with the environment variable SWIBUS_READER=commevent. Wine's overlapped WaitCommEvent on a
 //    pseudo-terminal is not reliable under emulation here, so it is not the default.
@@ -191,7 +194,7 @@ private:
     bool prepareLine(HANDLE comm)
     {
         if (strategy_ == WaitStrategy::FirstByteRead) {
-            COMMTIMEOUTS timeouts = {1, 0, 0, writeTimeoutMultiplier(rec_.BaudRate), 0};
+            COMMTIMEOUTS timeouts = {0, 0, 0, writeTimeoutMultiplier(rec_.BaudRate), 0};
             SetCommTimeouts(comm, &timeouts);
         }
         return SetCommMask(comm, EV_RXCHAR) != 0;
@@ -208,24 +211,38 @@ private:
 
     void waitForFirstByte()
     {
-        unsigned char buffer[kReadChunk + 1] = {};
+        unsigned char first = 0;
         DWORD got = 0;
         ResetEvent(waitEvent_);
-        if (!ReadFile(rec_.Comm, buffer, kReadChunk, &got, &waitRecord_)) {
+        if (!ReadFile(rec_.Comm, &first, 1, &got, &waitRecord_)) {
             DWORD error = GetLastError();
             if (error != ERROR_IO_PENDING) {
                 lineFailed(error);
                 return;
             }
             waitPending_ = true;
-            bool timedOut = false;
-            if (!waitForRecord(INFINITE, &timedOut))
-                return;
-            waitPending_ = false;
+            bool timedOut = true;
+            while (timedOut) {
+                if (!waitForRecord(kStallCheckMs, &timedOut))
+                    return;
+                if (timedOut && bytesQueued())
+                    break;  // bytes wait while the read does not end: take it back, read them
+            }
+            if (timedOut) {
+                cancelWait();
+            } else {
+                waitPending_ = false;
+            }
             if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &got, FALSE)) {
                 error = GetLastError();
-                if (rec_.Connected && error != ERROR_OPERATION_ABORTED)
+                if (!timedOut && rec_.Connected && error != ERROR_OPERATION_ABORTED) {
                     lineFailed(error);
+                    return;
+                }
+                got = 0;
+            }
+            if (timedOut && got == 0) {
+                drain();
                 return;
             }
         }
@@ -237,8 +254,8 @@ private:
         }
         emptyWakes_ = 0;
         episode_ = false;
-        for (DWORD i = 0; i < got; ++i)
-            DispatchByte(port_, buffer[i], wakeCode_);
+        DispatchByte(port_, first, wakeCode_);
+        drain();
     }
 
     void waitForCommEvent()
@@ -276,6 +293,13 @@ private:
             emptyWakes_ = 0;
         else if (emptyWake())
             lineFailed(ERROR_DEVICE_NOT_CONNECTED);
+    }
+
+    bool bytesQueued()
+    {
+        DWORD errors = 0;
+        COMSTAT status;
+        return ClearCommError(rec_.Comm, &errors, &status) && status.cbInQue > 0;
     }
 
     void cancelWait()
@@ -348,11 +372,11 @@ private:
         if (episode_ && now - lastFailure_ > kEpisodeQuietMs)
             episode_ = false;
         lastFailure_ = now;
+        cancelWait();  // before the box's thread starts: no read may be pending then
         if (!episode_) {
             episode_ = true;
             ShowReadError("<CE1-%u>", error);
         }
-        cancelWait();
         emptyWakes_ = 0;
         {
             PortLock lock(port_);

@@ -175,6 +175,37 @@ def test_filter_translation_and_special_bytes():
     settle()
 
 
+def test_seventh_make_is_delivered_but_not_held():
+    # Six different make codes held (no releases), then Switch 2 gets a new make code in the sheet.
+    fresh_settings(port_input="LlRrUuDdJjSs")
+    with h.VirtualDevice(com=1) as device:
+        client = Client()
+        try:
+            (hwnd, _), = client.windows()
+            time.sleep(0.3)
+            device.send(b"LRUDJS", gap_ms=15)
+            h.check(client.wait_received(b"LRUDJD") == b"LRUDJD", "six makes: %r" % client.received())
+            client.post(hwnd, CMD_SHEETEX, 0xFFFFFFFF, 2)  # current port, Input page only
+            sheet = h.wait_window("#32770", "Port test", 15000)
+            h.check(sheet != 0, "no sheet captioned \"Port test\"")
+            page = int(h.probe("send", sheet, PSM_GETCURRENTPAGEHWND, 0, 0)[1])
+            h.probe("settext", page, 1014, "N")
+            h.probe("settext", page, 1015, "n")
+            h.probe("click", sheet, 1)
+            h.probe("post", sheet, 0, 0, 0)
+            line = client.wait_for(lambda l: l.startswith("sheetex "), what="sheet result")[0]
+            h.check(line == "sheetex 1", line)
+            time.sleep(0.5)
+            device.send(b"NnNL", gap_ms=15)
+            got = client.wait_received(b"LRUDJDDD")
+            time.sleep(0.3)
+            h.check(client.received() == b"LRUDJDDD", "seventh make: %r (expected delivered twice, its break "
+                    "and the held L dropped)" % client.received())
+        finally:
+            client.close()
+    settle()
+
+
 def test_raw_port_passes_everything_and_the_server_follows_its_clients():
     fresh_settings()
     with h.VirtualDevice(com=2) as device:
@@ -320,6 +351,37 @@ def test_unplug_shows_one_box_does_not_spin_and_replug_works():
     settle()
 
 
+def xdotool(*args):
+    import subprocess
+    subprocess.run(["xdotool"] + [str(a) for a in args], env=h.session_env(), check=True, timeout=30,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def test_mouse_filter_turns_one_left_press_into_a_right_click():
+    fresh_settings()
+    with h.VirtualDevice(com=1):
+        client = Client("--show")
+        try:
+            (hwnd, _), = client.windows()
+            client.post(hwnd, CMD_MOUSEFILTER, 1)
+            client.post(hwnd, CMD_MOUSEFILTER, 1)
+            client.wait_for(lambda l: l.startswith("mousefilter"), what="filter result")
+            time.sleep(0.5)
+            results = [l for l in client.snapshot() if l.startswith("mousefilter")]
+            h.check(results == ["mousefilter 1", "mousefilter 0"], "switching on twice: %r" % results)
+            xdotool("mousemove", 150, 150)
+            xdotool("click", 1)
+            time.sleep(1.0)
+            xdotool("click", 1)
+            time.sleep(1.0)
+            mouse = [l.split()[1] for l in client.snapshot() if l.startswith("mouse ")]
+            # The swallowed press leaves its release: a right click, then the normal click.
+            h.check(mouse == ["rdown", "rup", "lup", "ldown", "lup"], "mouse messages %r" % mouse)
+        finally:
+            client.close()
+    settle()
+
+
 def sheet_page(sheet, index):
     h.probe("send", sheet, PSM_SETCURSEL, index, 0)
     return int(h.probe("send", sheet, PSM_GETCURRENTPAGEHWND, 0, 0)[1])
@@ -376,6 +438,7 @@ def test_settings_sheet_moves_the_port_and_saves():
 if __name__ == "__main__":
     h.main([
         test_filter_translation_and_special_bytes,
+        test_seventh_make_is_delivered_but_not_held,
         test_raw_port_passes_everything_and_the_server_follows_its_clients,
         test_sixteen_windows_from_two_processes_and_a_seventeenth,
         test_wake_up_after_the_screen_saver_started,
@@ -383,4 +446,5 @@ if __name__ == "__main__":
         test_writes_while_the_port_cannot_open_arrive_as_one_block,
         test_unplug_shows_one_box_does_not_spin_and_replug_works,
         test_settings_sheet_moves_the_port_and_saves,
+        test_mouse_filter_turns_one_left_press_into_a_right_click,
     ])

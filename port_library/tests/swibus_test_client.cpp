@@ -3,6 +3,7 @@
 //   swibus_test_client [--class NAME] [--windows N] [--no-register] [--port P FLAGS]
 //   swibus_test_client write <hex bytes>...      one WriteToPort per argument, prints each result
 //   swibus_test_client writeex <port> <hex>      WriteToPortEx, prints the result
+//   --show: the windows are shown (for real mouse input)
 // Output lines: "ready <hwnd> <result>" per window, "byte <hwnd> <port> <hex>",
 // "activate <hwnd> <0|1> <port>", and "<command> <result>" for the commands below.
 // Commands, posted to a window (probe post <hwnd> <msg> <wParam> <lParam>):
@@ -38,6 +39,7 @@ struct ClientState {
     int port = 0;  // 0: RegisterToDLL; otherwise HwndGetPort with these flags
     int flags = 1;
     int open = 0;
+    bool show = false;
 };
 ClientState g_client;
 
@@ -174,6 +176,8 @@ int main(int argc, char** argv)
             windowClass = argv[++i];
         else if (strcmp(argv[i], "--windows") == 0 && i + 1 < argc)
             windows = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--show") == 0)
+            g_client.show = true;
         else if (strcmp(argv[i], "--no-register") == 0)
             g_client.registerWindows = false;
         else if (strcmp(argv[i], "--port") == 0 && i + 2 < argc) {
@@ -197,6 +201,8 @@ int main(int argc, char** argv)
         ++g_client.open;
         if (g_client.created < 64)
             g_client.windows[g_client.created++] = window;
+        if (g_client.show)
+            ShowWindow(window, SW_SHOWNORMAL);
         int result = 0;
         if (g_client.registerWindows)
             result = g_client.port ? HwndGetPort(window, g_client.port, g_client.flags) : RegisterToDLL(window);
