@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -162,22 +163,43 @@ TEST_F(LanguageModules, TheTrayMenuHoldsSettingsAndExitInItsFirstSubmenu)
     }
 }
 
+uint32_t little32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+
 TEST_F(LanguageModules, TheClickSoundIsAShortPcmWave)
 {
     for (size_t m = 0; m < modules_.size(); ++m) {
         ASSERT_NE(modules_[m], nullptr);
+        const char* file = kLanguages[m].file;
         HRSRC resource = FindResourceA(modules_[m], MAKEINTRESOURCEA(IDR_CLICK_SOUND), "WAVE");
-        ASSERT_NE(resource, nullptr) << kLanguages[m].file;
+        ASSERT_NE(resource, nullptr) << file;
         DWORD size = SizeofResource(modules_[m], resource);
         const unsigned char* data =
             static_cast<const unsigned char*>(LockResource(LoadResource(modules_[m], resource)));
-        ASSERT_NE(data, nullptr);
-        ASSERT_GT(size, 44u);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), 4), "RIFF");
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data) + 8, 4), "WAVE");
-        EXPECT_EQ(data[20] | (data[21] << 8), 1);  // PCM
-        DWORD byteRate = data[28] | (data[29] << 8) | (data[30] << 16) | (data[31] << 24);
-        EXPECT_LT(size - 44, byteRate / 5) << "a click, not a tune";
+        ASSERT_NE(data, nullptr) << file;
+        ASSERT_GE(size, 12u) << file;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), 4), "RIFF") << file;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data) + 8, 4), "WAVE") << file;
+        EXPECT_EQ(little32(data + 4) + 8, size) << file << ": RIFF size disagrees with the resource";
+        // Walk the chunks as a player does.
+        uint32_t byteRate = 0, dataSize = 0;
+        uint16_t format = 0;
+        for (DWORD at = 12; at + 8 <= size;) {
+            std::string id(reinterpret_cast<const char*>(data) + at, 4);
+            uint32_t length = little32(data + at + 4);
+            ASSERT_LE(at + 8 + length, size) << file << ": chunk " << id << " runs past the end";
+            if (id == "fmt ") {
+                ASSERT_GE(length, 16u);
+                format = static_cast<uint16_t>(data[at + 8] | (data[at + 9] << 8));
+                byteRate = little32(data + at + 16);
+            } else if (id == "data") {
+                dataSize = length;
+            }
+            at += 8 + length + (length & 1);
+        }
+        EXPECT_EQ(format, 1) << file << ": not PCM";
+        ASSERT_GT(byteRate, 0u) << file;
+        EXPECT_GT(dataSize, 0u) << file;
+        EXPECT_LT(dataSize, byteRate / 5) << file << ": a click lasts well under 200 ms";
     }
 }
 
