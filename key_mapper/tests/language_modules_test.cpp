@@ -1,4 +1,5 @@
 // The four language modules: loading by file name, dialog templates, menu, strings and click sound.
+#include "fennick_key/command_list_file.h"
 #include "fennick_key/language_module.h"
 #include "fennick_key/language_resources.h"
 
@@ -482,7 +483,23 @@ TEST_F(LanguageModules, LayoutsFitTheirTextsAndNoControlsOverlap)
     }
 }
 
-TEST_F(LanguageModules, CommandTypeNamesFitTheirComboBoxes)
+// Width left for the text of a closed drop-down list.
+int roomIn(HWND combo)
+{
+    RECT client;
+    GetClientRect(combo, &client);
+    return client.right - GetSystemMetrics(SM_CXVSCROLL) - 6;
+}
+
+std::string binFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of('\\') + 1) + "..\\bin\\";
+}
+
+TEST_F(LanguageModules, CommandTypeAndCommandNamesFitTheirComboBoxes)
 {
     for (size_t m = 0; m < modules_.size(); ++m) {
         ASSERT_NE(modules_[m], nullptr);
@@ -495,10 +512,22 @@ TEST_F(LanguageModules, CommandTypeNamesFitTheirComboBoxes)
             names.push_back(text);
         }
         HWND combo = GetDlgItem(dialog, IDC_CMD_TYPE_BASE);
-        RECT client;
-        GetClientRect(combo, &client);
-        int room = client.right - GetSystemMetrics(SM_CXVSCROLL) - 6;
-        EXPECT_LE(widestText(combo, names), room) << kLanguages[m].file;
+        EXPECT_LE(widestText(combo, names), roomIn(combo)) << kLanguages[m].file;
+
+        // The command lists of every language code that uses this module.
+        HWND list = GetDlgItem(dialog, IDC_CMD_LIST_BASE);
+        for (const char* code : {"ENG", "FRF", "DUB", "GED", "SWS", "NON", "ITI"}) {
+            if (moduleFileName(modules_[m]) != fennick::key::LanguageModuleFileName(code))
+                continue;
+            for (int type : {1, 4, 5, 6, 7, 8}) {
+                std::vector<std::string> commands;
+                for (const auto& entry : fennick::key::ReadCommandsFor(binFolder().c_str(), code, type))
+                    commands.push_back(entry.name);
+                int widest = widestText(list, commands);
+                EXPECT_GT(widest, 0) << code << " type " << type;
+                EXPECT_LE(widest, roomIn(list)) << code << " type " << type;
+            }
+        }
         DestroyWindow(dialog);
     }
 }
