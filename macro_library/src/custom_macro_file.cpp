@@ -63,6 +63,10 @@ bool SaveCustomMacroFile(const char* path, const CustomMacroStore& store)
 {
     if (!path || !*path)
         return false;
+    // Replacing would succeed under Wine but not on Windows: a read-only file stays as it is everywhere.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
     std::string temporary = std::string(path) + ".new";
     HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
