@@ -19,6 +19,8 @@ struct Notepad {
         char command[] = "notepad.exe";
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
+        // No standard handles: a notepad left behind must not hold the test runner's output open.
+        startup.dwFlags = STARTF_USESTDHANDLES;
         if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
             return false;
         WaitForInputIdle(process.hProcess, 15000);
