@@ -27,6 +27,10 @@ extern "C" int WINAPI RunMacro(const char* macro, int delayMs)
     if (!macro)
         return 0;
     Win32MacroEffects system;
+    // Keys still noted here belong to a macro whose thread was ended in the middle
+    // (callers play one macro at a time): every macro starts with them released.
+    if (!g_library.held.empty())
+        g_library.held.releaseAll(system);
     LedgerEffects tracked(system, g_library.held);
     fennick::macro::playMacro(macro, delayMs, tracked);
     return 1;

@@ -336,6 +336,22 @@ TEST_F(MacroDll, ProcessEndingDuringAMacroReleasesItsModifiers)
                    TakeEvents(4));
 }
 
+TEST_F(MacroDll, MacroAfterOneWhoseThreadWasEndedReleasesItsKeysFirst)
+{
+    HANDLE thread = CreateThread(nullptr, 0, PlayLongMacro, reinterpret_cast<void*>(library.RunMacro), 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    std::vector<Event> pressed = TakeEvents(2, 20000);
+    Sleep(200);  // inside the pause
+    TerminateThread(thread, 1);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    ExpectSequence({Key(VK_SHIFT, 0x2a, 0), Key(VK_CONTROL, 0x1d, 0)}, pressed);
+
+    library.RunMacro("a$", 0);
+    ExpectSequence({Key(VK_CONTROL, 0x1d, kUp), Key(VK_SHIFT, 0x2a, kUp), Key('A', 0x1e, 0), Key('A', 0x1e, kUp)},
+                   TakeEvents(4));
+}
+
 int main(int argc, char** argv)
 {
     if (argc > 1 && strcmp(argv[1], "--child-ends-during-macro") == 0)
