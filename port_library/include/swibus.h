@@ -23,6 +23,7 @@ extern "C" {
 #define WM_SERVER_OPENPORT 0x8070    /* wParam = port */
 #define WM_SERVER_CLOSEPORT 0x8071   /* wParam = port */
 #define WM_SERVER_DEVICEEVENT 0x8072 /* wParam 0 = "E" received, 1 = "e" received */
+#define WM_SERVER_REOPENPORT 0x8073  /* posted by a reader whose device went away: open it again */
 
 #define SWIBUS_SERVER_CLASS "vlm_sb_Hidden"
 

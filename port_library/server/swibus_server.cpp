@@ -5,10 +5,59 @@
 
 namespace {
 
+constexpr UINT_PTR kReopenTimerBase = 100;  // timer id = base + port
+constexpr UINT kReopenEveryMs = 1000;
+
 struct ServerState {
     HWND window;
+    bool reopening[17];  // per port 1..16: the device went away and is being waited for
 };
 ServerState g_server;
+
+void StopReopening(HWND window, int port)
+{
+    if (port >= 1 && port <= 16 && g_server.reopening[port]) {
+        g_server.reopening[port] = false;
+        KillTimer(window, kReopenTimerBase + port);
+    }
+}
+
+// A reader lost its device: close what is left and open the port again, every second until the
+// device is back or a client closes the port.
+LRESULT OnReopen(HWND window, int port)
+{
+    if (port < 1 || port > 16)
+        return 0;
+    ClosePort(port);
+    if (OpenPort(window, port) == 1) {
+        StopReopening(window, port);
+        return 0;
+    }
+    g_server.reopening[port] = true;
+    SetTimer(window, kReopenTimerBase + port, kReopenEveryMs, nullptr);
+    return 0;
+}
+
+// A client's open request; a port still waiting for its device keeps being retried if it fails.
+LRESULT OnOpen(HWND window, int port)
+{
+    int result = OpenPort(window, port);
+    if (result == 1 || result == -4)
+        StopReopening(window, port);
+    return result;
+}
+
+LRESULT OnTimer(HWND window, UINT_PTR id)
+{
+    int port = static_cast<int>(id - kReopenTimerBase);
+    if (port < 1 || port > 16 || !g_server.reopening[port]) {
+        KillTimer(window, id);
+        return 0;
+    }
+    if (OpenPort(window, port) == 1)
+        StopReopening(window, port);
+    return 0;
+}
 
 LRESULT OnCopyData(HWND, WPARAM port, const COPYDATASTRUCT* data)
 {
@@ -19,6 +68,8 @@ LRESULT OnCopyData(HWND, WPARAM port, const COPYDATASTRUCT* data)
 
 LRESULT OnQuit(HWND window)
 {
+    for (int port = 1; port <= 16; ++port)
+        StopReopening(window, port);
     ClosePort(-1);
     DestroyWindow(window);
     return 0;
@@ -28,9 +79,14 @@ LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_SERVER_OPENPORT:
-        return OpenPort(window, static_cast<int>(wParam));
+        return OnOpen(window, static_cast<int>(wParam));
     case WM_SERVER_CLOSEPORT:
+        StopReopening(window, static_cast<int>(wParam));
         return ClosePort(static_cast<int>(wParam));
+    case WM_SERVER_REOPENPORT:
+        return OnReopen(window, static_cast<int>(wParam));
+    case WM_TIMER:
+        return OnTimer(window, wParam);
     case WM_SERVER_QUIT:
         return OnQuit(window);
     case WM_COPYDATA:

@@ -13,8 +13,6 @@ namespace {
 
 constexpr DWORD kWaitSliceMs = 1000;      // a wait that missed its wake-up still reads within this
 constexpr DWORD kIoCompletionMs = 5000;   // bound on a read or write the driver has accepted
-constexpr DWORD kReopenFirstMs = 250;     // back-off while the device is gone
-constexpr DWORD kReopenMaxMs = 2000;
 constexpr DWORD kEpisodeQuietMs = 30000;  // a failure this long after the last one starts a new episode
 constexpr int kReadChunk = 80;
 // A read that has not ended although bytes are queued is taken back after this long; it never
@@ -93,7 +91,8 @@ bool ConfigurePortLine(HANDLE comm, const PortRecord& rec)
 }
 
 // Opens and configures the device; the invalid handle when it is absent or refuses the settings.
-HANDLE OpenPortDevice(int port)
+// A reopen after a failure keeps what the device sent since it came back (no purge).
+HANDLE OpenPortDevice(int port, bool purge = true)
 {
     char name[16];
     snprintf(name, sizeof(name), port < 10 ? "COM%d" : "\\\\.\\COM%d", port);
@@ -102,7 +101,8 @@ HANDLE OpenPortDevice(int port)
     if (comm == INVALID_HANDLE_VALUE)
         return comm;
     SetupComm(comm, 4096, 4096);
-    PurgeComm(comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (purge)
+        PurgeComm(comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     const PortRecord& rec = portRecord(port);
     COMMTIMEOUTS timeouts;
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -136,20 +136,21 @@ bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, D
 }
 
 // How the reader waits for bytes. Both wait on an overlapped record with the thread's own event
-// and end at once when the port is closed.
-//  - FirstByteRead (default): an overlapped ReadFile of one byte without timeouts, which completes
-//    when a byte arrives; the rest of a burst is then read from the queue.
-//  - CommEvent: WaitCommEvent(EV_RXCHAR) with an overlapped record, then read what is queued. Chosen
-//    with the environment variable SWIBUS_READER=commevent. Wine's overlapped WaitCommEvent on a
-//    pseudo-terminal is not reliable under emulation here, so it is not the default.
+// and end at once when the port is closed (the close sequence clears the event mask, drops DTR and
+// sets the reader's stop event).
+//  - CommEvent (default): WaitCommEvent(EV_RXCHAR) with the overlapped record, then read what is
+//    queued, at most 80 bytes at a time. A wait that misses its wake-up still reads within a slice.
+//  - FirstByteRead: an overlapped ReadFile of one byte without timeouts, which completes when a
+//    byte arrives; the rest of a burst is then read from the queue. Chosen with the environment
+//    variable SWIBUS_READER=firstbyte, for drivers whose event waits cannot be trusted.
 enum class WaitStrategy { FirstByteRead, CommEvent };
 
 WaitStrategy ChosenStrategy()
 {
     char value[32] = {};
-    if (GetEnvironmentVariableA("SWIBUS_READER", value, sizeof(value)) && lstrcmpiA(value, "commevent") == 0)
-        return WaitStrategy::CommEvent;
-    return WaitStrategy::FirstByteRead;
+    if (GetEnvironmentVariableA("SWIBUS_READER", value, sizeof(value)) && lstrcmpiA(value, "firstbyte") == 0)
+        return WaitStrategy::FirstByteRead;
+    return WaitStrategy::CommEvent;
 }
 
 // The reader of one port. Only this thread touches its wait record; the port lock guards the
@@ -181,7 +182,7 @@ public:
 
     void run()
     {
-        while (rec_.Connected) {
+        while (rec_.Connected && !stopped_) {
             if (strategy_ == WaitStrategy::CommEvent)
                 waitForCommEvent();
             else
@@ -253,7 +254,7 @@ private:
             return;
         }
         emptyWakes_ = 0;
-        episode_ = false;
+        g_process.failureEpisode[port_ - 1] = false;
         DispatchByte(port_, first, wakeCode_);
         drain();
     }
@@ -288,8 +289,9 @@ private:
                 return;
             }
         }
-        int got = drain();
-        if (got > 0 || mask_ != 0)
+        // A wake-up that brings nothing to read, whatever its mask, counts as empty: a line that
+        // hung up can report received characters for ever without any.
+        if (drain() > 0)
             emptyWakes_ = 0;
         else if (emptyWake())
             lineFailed(ERROR_DEVICE_NOT_CONNECTED);
@@ -317,7 +319,7 @@ private:
         int total = 0;
         for (;;) {
             unsigned char buffer[kReadChunk + 1] = {};
-            int count = readBlock(buffer, kReadChunk);
+            int count = stopped_ ? -1 : readBlock(buffer, kReadChunk);
             if (count <= 0)
                 break;
             total += count;
@@ -325,7 +327,7 @@ private:
                 DispatchByte(port_, buffer[i], wakeCode_);
         }
         if (total > 0)
-            episode_ = false;
+            g_process.failureEpisode[port_ - 1] = false;
         return total;
     }
 
@@ -364,44 +366,26 @@ private:
         return emptyWakes_ >= 5;
     }
 
-    // The line failed (device unplugged, adapter pulled): report once per episode, then try to
-    // open the port again with a growing pause until it works or the port is closed.
+    // The line failed (device unplugged, adapter pulled): report once per failure episode, stop
+    // reading and ask the server's thread to open the port again, which it retries every second
+    // until the device is back or the port is closed. The episode spans the reopen: it ends when
+    // bytes arrive again, or after a long quiet time.
     void lineFailed(DWORD error)
     {
-        DWORD now = GetTickCount();
-        if (episode_ && now - lastFailure_ > kEpisodeQuietMs)
-            episode_ = false;
-        lastFailure_ = now;
         cancelWait();  // before the box's thread starts: no read may be pending then
-        if (!episode_) {
-            episode_ = true;
+        DWORD now = GetTickCount();
+        bool& episode = g_process.failureEpisode[port_ - 1];
+        DWORD& lastFailure = g_process.lastFailure[port_ - 1];
+        if (episode && now - lastFailure > kEpisodeQuietMs)
+            episode = false;
+        lastFailure = now;
+        if (!episode) {
+            episode = true;
             ShowReadError("<CE1-%u>", error);
         }
-        emptyWakes_ = 0;
-        {
-            PortLock lock(port_);
-            if (rec_.Comm != INVALID_HANDLE_VALUE)
-                CloseHandle(rec_.Comm);
-            rec_.Comm = INVALID_HANDLE_VALUE;
-        }
-        DWORD pause = kReopenFirstMs;
-        while (rec_.Connected) {
-            if (WaitForSingleObject(stop_, pause) == WAIT_OBJECT_0)
-                return;
-            HANDLE comm = OpenPortDevice(port_);
-            if (comm != INVALID_HANDLE_VALUE) {
-                PortLock lock(port_);
-                if (!rec_.Connected) {
-                    CloseHandle(comm);
-                    return;
-                }
-                rec_.Comm = comm;
-                prepareLine(comm);
-                EscapeCommFunction(comm, SETDTR);
-                return;
-            }
-            pause = pause * 2 > kReopenMaxMs ? kReopenMaxMs : pause * 2;
-        }
+        stopped_ = true;
+        if (HWND server = g_shared.ServerWindow)
+            PostMessageA(server, WM_SERVER_REOPENPORT, port_, 0);
     }
 
     int port_;
@@ -414,8 +398,7 @@ private:
     bool waitPending_ = false;
     std::uint8_t wakeCode_ = 0;
     int emptyWakes_ = 0;
-    bool episode_ = false;
-    DWORD lastFailure_ = 0;
+    bool stopped_ = false;
 };
 
 DWORD WINAPI PortReaderThread(LPVOID argument)
@@ -463,9 +446,13 @@ void CloseSequence(int port)
     SetEvent(StopEvent(port));
     {
         PortLock lock(port);
-        if (rec.Comm != INVALID_HANDLE_VALUE)
+        if (rec.Comm != INVALID_HANDLE_VALUE) {
             SetCommMask(rec.Comm, 0);  // ends the reader's wait at once
+            EscapeCommFunction(rec.Comm, CLRDTR);
+            PurgeComm(rec.Comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+        }
     }
+    // The handles are closed only once the reader has stopped using them.
     if (rec.Thread) {
         if (!WaitForReader(rec.ThreadDone, 3000))
             TerminateThread(rec.Thread, 77);
@@ -473,11 +460,8 @@ void CloseSequence(int port)
     }
     {
         PortLock lock(port);
-        if (rec.Comm != INVALID_HANDLE_VALUE) {
-            EscapeCommFunction(rec.Comm, CLRDTR);
-            PurgeComm(rec.Comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+        if (rec.Comm != INVALID_HANDLE_VALUE)
             CloseHandle(rec.Comm);
-        }
         rec.Comm = INVALID_HANDLE_VALUE;
         CloseEvent(rec.ReadOverlapped.hEvent);
         CloseEvent(rec.WriteOverlapped.hEvent);

@@ -55,6 +55,8 @@ struct ProcessState {
     HINSTANCE module;
     CRITICAL_SECTION portLock[kPortCount];  // the reader's reopen against the server thread's writes
     HANDLE stopEvent[kPortCount];           // wakes a reader that waits or backs off
+    bool failureEpisode[kPortCount];        // a read-error box was shown for the current failure
+    DWORD lastFailure[kPortCount];
 };
 extern ProcessState g_process;
 
