@@ -5,6 +5,13 @@
 
 namespace fennick {
 
+// ---- registry --------------------------------------------------------------
+// A REG_DWORD value; false (and *value unchanged) when the key, the value or the
+// right type and size is missing.
+bool ReadRegistryDword(HKEY hive, const char* keyPath, const char* valueName, DWORD* value);
+// Writes a REG_DWORD value, creating the key when needed.
+bool WriteRegistryDword(HKEY hive, const char* keyPath, const char* valueName, DWORD value);
+
 // ---- device model (FNType) -------------------------------------------------
 inline constexpr const char kFennickKey[] = "SOFTWARE\\Velmora\\Fennick";
 inline constexpr const char kDeviceModelValue[] = "FNType";
