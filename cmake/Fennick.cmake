@@ -81,7 +81,7 @@ function(fennick_wine_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine LABELS "wine;${ARG_LABELS}"
-    ENVIRONMENT "FENNICK_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "FENNICK_BUILD_DIR=${CMAKE_BINARY_DIR};FENNICK_DETACH_OUTPUT=1")
 endfunction()
 
 function(fennick_e2e_test name)
