@@ -24,7 +24,7 @@ if [ ${#missing[@]} -gt 0 ]; then
         $SUDO dpkg --add-architecture i386
     fi
     $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 # 32-bit Wine needs 32-bit Linux processes. Some kernels (this kind of VM among
