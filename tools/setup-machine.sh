@@ -10,6 +10,7 @@ PACKAGES=(
     cmake g++ make python3 googletest clang
     g++-mingw-w64-i686 binutils-mingw-w64-i686 gcc-multilib
     wine wine32:i386 wine32-preloader:i386
+    wine64    # its wineserver runs natively, even where 32-bit Wine is emulated
     qemu-user-static
     xvfb xauth xdotool imagemagick x11-utils
 )
