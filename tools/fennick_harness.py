@@ -5,6 +5,7 @@ starts it); the helpers find the tree through FENNICK_BUILD_DIR.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -58,10 +59,23 @@ def run(exe, *args, timeout=60, check=False):
     return result.returncode, text
 
 
+class Started(subprocess.Popen):
+    """A program started through wine-run in a process group of its own. kill() ends the whole
+    group: the wrapper alone would leave the Windows program (and what it started) running, to
+    disturb every later test of the session."""
+
+    def kill(self):
+        try:
+            os.killpg(self.pid, signal.SIGKILL)
+        except (ProcessLookupError, PermissionError):
+            super().kill()
+
+
 def start(exe, *args, cwd=None):
     """Starts a Windows program and leaves it running; returns the Popen."""
-    return subprocess.Popen([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(), cwd=cwd,
-                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    return Started([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(), cwd=cwd,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                   start_new_session=True)
 
 
 def probe(*args, timeout=60):
@@ -123,6 +137,48 @@ def pixel(path, x, y):
     # "0,0: (255,0,0)  #FF0000  red"
     values = out.splitlines()[-1].split("(")[1].split(")")[0].split(",")
     return tuple(int(float(v)) for v in values[:3])
+
+
+def processes_mapping(file_path):
+    """{pid: command line} of the processes that have this file mapped (a loaded DLL, say)."""
+    found = {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/maps" % pid) as maps:
+                if not any(file_path in line for line in maps):
+                    continue
+            with open("/proc/%s/cmdline" % pid, "rb") as cmdline:
+                found[int(pid)] = cmdline.read().replace(b"\0", b" ").decode("latin-1").strip()
+        except OSError:
+            continue
+    return found
+
+
+def release_port_library(timeout=20.0):
+    """Makes the next load of swibus.dll a first load, which reads the stored settings afresh.
+
+    The library's shared block lives as long as any process has the library loaded, and its global
+    hooks load it into other GUI processes too: Wine's desktop process (explorer.exe) keeps it for
+    the rest of the session once a hook ran there. Tests that change the stored settings end that
+    process (Wine starts it again for the next window) and wait for every other user to end."""
+    library = os.path.join(BIN, "swibus.dll")
+    deadline = time.monotonic() + timeout
+    while True:
+        users = processes_mapping(library)
+        if not users:
+            break
+        for pid, command in users.items():
+            if "explorer.exe" in command.lower():
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+        if time.monotonic() > deadline:
+            raise AssertionError("swibus.dll is still loaded by: %s" % sorted(users.values()))
+        time.sleep(0.1)
+    # The desktop process again, its output kept away from ours (it outlives every caller).
+    subprocess.run([WINE_RUN, program("fennick_probe.exe"), "find", "Progman"], env=session_env(),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
 
 def kill_program(image_name):

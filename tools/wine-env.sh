@@ -20,6 +20,14 @@ export WINEPATH="Z:${FENNICK_BUILD_DIR//\//\\}\\bin"
 
 fennick_quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
+# A process that runs (a zombie does not count: where nothing reaps orphans, an ended Xvfb stays
+# one, and kill -0 still succeeds on it).
+fennick_alive() {
+    local state
+    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "${state#Z}" = "$state" ]
+}
+
 fennick_load_session() {
     if [ -z "${DISPLAY:-}" ] && [ -f "$FENNICK_SESSION_FILE" ]; then
         # shellcheck disable=SC1090

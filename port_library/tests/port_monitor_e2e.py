@@ -105,6 +105,7 @@ def run_client_command(*args, timeout=60):
 
 def fresh_settings(com_port=1, port_input=None, do_wake_up=None):
     """Registry as on a new machine, then the given values (read when the library first loads)."""
+    h.release_port_library()
     h.reg_delete_key(MAIN_KEY)
     h.reg_set_dword(MAIN_KEY, "ComPort", com_port)
     if port_input is not None:

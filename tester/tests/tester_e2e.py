@@ -26,6 +26,7 @@ IDENTITY = "FNK 2.1"
 
 def settings(model=None, joystick_mode=None):
     """A known registry state: the tester's values, COM1 for the port monitor."""
+    h.release_port_library()
     h.reg_delete_key(FENNICK_KEY)
     h.reg("delete", FENNICK_KEY_LM, "/v", "FNType", "/f")
     # Port monitor defaults (codes "LlRrUuDdJjDd") whatever earlier tests stored, on COM1.
