@@ -3,6 +3,8 @@
 
 FENNICK_REPO=${FENNICK_REPO:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 FENNICK_BUILD_DIR=${FENNICK_BUILD_DIR:-$FENNICK_REPO/build/windows}
+# Wine refuses a relative WINEPREFIX ("wine-session start build/windows" given by hand).
+FENNICK_BUILD_DIR=$(realpath -m "$FENNICK_BUILD_DIR")
 export FENNICK_REPO FENNICK_BUILD_DIR
 export WINEPREFIX="$FENNICK_BUILD_DIR/wineprefix"
 export WINEDEBUG=${WINEDEBUG:--all}
