@@ -13,7 +13,7 @@ set(TESTER_RC ${CMAKE_CURRENT_SOURCE_DIR}/res/FennickTest.rc CACHE INTERNAL "")
 set_source_files_properties(${TESTER_RC} PROPERTIES OBJECT_DEPENDS ${tester_ico})
 set(TESTER_RC_INCLUDES ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_BINARY_DIR} CACHE INTERNAL "")
 
-add_library(tester_shell STATIC src/tester_window.cpp src/tester_settings.cpp src/joystick_winmm.cpp)
+add_library(tester_shell STATIC src/tester_window.cpp src/tester_settings.cpp)
 target_include_directories(tester_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
 target_link_libraries(tester_shell PUBLIC tester_core fennick_common comctl32 winmm gdi32 user32)
 add_dependencies(tester_shell tester_assets)

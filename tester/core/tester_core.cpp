@@ -22,22 +22,14 @@ uint32_t applyPortByte(uint32_t state, uint8_t byte, bool joystickMode)
     }
 }
 
-static bool movedFrom(uint32_t value, uint32_t last)
-{
-    // Unsigned on purpose: below 200 the lower bound wraps and everything counts as moved.
-    return value > last + JoystickTracker::kDeadBand || value < last - JoystickTracker::kDeadBand;
-}
-
-// One axis: above the 75 % point lights `high`, below the 25 % point lights `low`, between clears both.
+// One axis: the high zone lights `high`, the low zone `low`, the centre clears both.
 static uint32_t applyAxis(uint32_t state, uint32_t value, uint32_t min, uint32_t max, uint32_t low, uint32_t high)
 {
-    uint32_t range = max - min;
-    uint32_t upper = min + static_cast<uint32_t>(0.75 * range);
-    uint32_t lower = min + static_cast<uint32_t>(0.25 * range);
-    if (value > upper)
-        return (state & ~low) | high;
-    if (value < lower)
-        return (state & ~high) | low;
+    switch (axisZone(value, min, max)) {
+    case AxisZone::High: return (state & ~low) | high;
+    case AxisZone::Low: return (state & ~high) | low;
+    case AxisZone::Centre: break;
+    }
     return state & ~(low | high);
 }
 
@@ -45,11 +37,11 @@ static uint32_t setOrClear(uint32_t state, uint32_t bit, bool on) { return on ? 
 
 uint32_t JoystickTracker::apply(uint32_t state, const JoystickReading& reading)
 {
-    if (movedFrom(reading.x, lastX_)) {
+    if (axisMoved(reading.x, lastX_)) {
         state = applyAxis(state, reading.x, range_.xMin, range_.xMax, kBitLeft, kBitRight);
         lastX_ = reading.x;
     }
-    if (movedFrom(reading.y, lastY_)) {
+    if (axisMoved(reading.y, lastY_)) {
         state = applyAxis(state, reading.y, range_.yMin, range_.yMax, kBitUp, kBitDown);
         lastY_ = reading.y;
     }

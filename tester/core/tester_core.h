@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "fennick/joystick.h"
+
 namespace fennick::tester {
 
 // Bits of the state word: one per shape that can light.
@@ -21,13 +23,8 @@ enum Model : uint32_t { kModelUsb = 0, kModelSerial = 1 };
 // second circle, so the serial model's Switch 1 and Fire share one circle.
 uint32_t applyPortByte(uint32_t state, uint8_t byte, bool joystickMode);
 
-struct JoystickRange {
-    uint32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;
-};
-
-struct JoystickReading {
-    uint32_t x = 0, y = 0, buttons = 0;
-};
+using fennick::JoystickRange;
+using fennick::JoystickReading;
 
 // Turns successive joystick readings into state-word changes. An axis only
 // counts when it moved more than 200 units from the last recorded value, in
@@ -35,7 +32,7 @@ struct JoystickReading {
 // bound wraps round, so every reading counts as moved.
 class JoystickTracker {
 public:
-    static constexpr uint32_t kDeadBand = 200;
+    static constexpr uint32_t kDeadBand = kJoystickDeadBand;
 
     void setRange(const JoystickRange& range) { range_ = range; }
     const JoystickRange& range() const { return range_; }

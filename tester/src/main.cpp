@@ -15,6 +15,7 @@ void showAlreadyRunning(void*)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    using namespace fennick;
     using namespace fennick::tester;
     HANDLE instanceMutex = nullptr;
     if (!fennick::ClaimSingleInstance(kInstanceMutex, &instanceMutex, showAlreadyRunning))

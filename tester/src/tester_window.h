@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 
-#include "joystick_reader.h"
+#include "fennick/joystick_reader.h"
 #include "port_monitor.h"
 
 namespace fennick::tester {

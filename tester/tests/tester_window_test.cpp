@@ -16,6 +16,7 @@
 #include "tester_settings.h"
 #include "tester_window.h"
 
+using namespace fennick;
 using namespace fennick::tester;
 
 namespace {

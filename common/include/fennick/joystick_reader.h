@@ -1,10 +1,11 @@
-// Joystick 1 as the tester reads it: capture, capabilities, one reading per poll.
+// Joystick 1 as every program of the suite reads it: capture, capabilities, one reading per poll.
+// Tests replace the winmm reader with scripted readings (there is no joystick under Wine here).
 #pragma once
 #include <windows.h>
 
-#include "tester_core.h"
+#include "fennick/joystick.h"
 
-namespace fennick::tester {
+namespace fennick {
 
 class JoystickReader {
 public:
@@ -19,4 +20,4 @@ public:
 // The multimedia joystick functions of winmm.
 JoystickReader& WinmmJoystick();
 
-}  // namespace fennick::tester
+}  // namespace fennick

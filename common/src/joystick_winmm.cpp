@@ -1,9 +1,9 @@
 // Joystick 1 through the multimedia joystick functions.
-#include "joystick_reader.h"
+#include "fennick/joystick_reader.h"
 
 #include <mmsystem.h>
 
-namespace fennick::tester {
+namespace fennick {
 
 // The record sizes the driver is told: older drivers check them.
 static_assert(sizeof(JOYCAPSA) == 404, "joystick capabilities record");
@@ -46,4 +46,4 @@ JoystickReader& WinmmJoystick()
     return joystick;
 }
 
-}  // namespace fennick::tester
+}  // namespace fennick
