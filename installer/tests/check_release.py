@@ -1,7 +1,8 @@
 """Release checks that need no Wine.
 
-  check_release.py versions VERSION PRODUCT PUBLISHER FILE...
-      every file carries a VERSIONINFO resource of this version, product and publisher
+  check_release.py versions VERSION PRODUCT PUBLISHER FILE|@MANIFEST...
+      every file (every program and DLL listed in a manifest) carries a VERSIONINFO resource of
+      this version, product and publisher
   check_release.py covers MANIFEST BIN
       every file in bin/ is shipped (listed in the release manifest) or is a user's file
 """
@@ -155,10 +156,21 @@ def check_covers(manifest, bin_dir):
     return problems
 
 
+def expand(arguments):
+    files = []
+    for argument in arguments:
+        if argument.startswith("@"):
+            files += [line.strip() for line in open(argument[1:])
+                      if line.strip().lower().endswith((".exe", ".dll"))]
+        else:
+            files.append(argument)
+    return files
+
+
 def main():
     mode = sys.argv[1] if len(sys.argv) > 1 else ""
     if mode == "versions" and len(sys.argv) > 5:
-        problems = check_versions(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:])
+        problems = check_versions(sys.argv[2], sys.argv[3], sys.argv[4], expand(sys.argv[5:]))
     elif mode == "covers" and len(sys.argv) == 4:
         problems = check_covers(sys.argv[2], sys.argv[3])
     else:
