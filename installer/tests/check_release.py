@@ -151,7 +151,7 @@ def check_covers(manifest, bin_dir):
     for name in sorted(os.listdir(bin_dir)):
         if name.lower() not in shipped and not is_user_file(name):
             problems.append("%s is in bin/ but not shipped: register it with fennick_deliverable() or "
-                            "fennick_deliverable_files()" % name)
+                            "fennick_deliverable_files() if users need it, else keep it out of bin/" % name)
     print("%d shipped files" % len(shipped))
     return problems
 
