@@ -157,6 +157,12 @@ FunctionEnd
   File "/oname=${name}" "${source}"
 !macroend
 
+!macro FennickInstallStarterFile name source
+  SetOverwrite off
+  File "/oname=${name}" "${source}"
+  SetOverwrite on
+!macroend
+
 !macro FennickRemoveFile name
   Delete "$INSTDIR\${name}"
   Delete "$INSTDIR\${name}.old"
@@ -243,10 +249,7 @@ SectionEnd
 
 ; The files the programs write beside themselves; pictures and sounds the user put there stay.
 Section /o "un.Also remove my profiles, application links and custom macros" SecUnUserFiles
-  Delete "$INSTDIR\*.bpf"
-  Delete "$INSTDIR\*.bd2"
-  Delete "$INSTDIR\fkconfig.ini"
-  Delete "$INSTDIR\custom.mcr"
+  !insertmacro FennickRemoveUserFiles
   RMDir "$INSTDIR"
 SectionEnd
 

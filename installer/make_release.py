@@ -7,6 +7,7 @@ start at logon is offered, so a program that joins the build joins the release w
   make_release.py --version V --publisher P --manifest FILE --makensis PATH --out-dir DIR
 """
 import argparse
+import fnmatch
 import os
 import subprocess
 import sys
@@ -41,6 +42,13 @@ PROGRAMS = [
             "vlfennicktest", "FennickTest", "FennickTest"),
 ]
 KEY_MAPPER = "FennickKey.exe"
+# Files the programs write beside themselves: the user's, never replaced by an update. One the
+# release ships as a starting point is installed only where the user has none yet.
+USER_FILE_PATTERNS = ("*.bpf", "*.bd2", "fkconfig.ini", "custom.mcr")
+
+
+def is_user_file(name):
+    return any(fnmatch.fnmatch(name.lower(), pattern) for pattern in USER_FILE_PATTERNS)
 
 
 def read_manifest(path):
@@ -78,10 +86,15 @@ def payload(files):
         lines.extend("  " + line for line in body)
         lines.append("!macroend")
 
+    program_files = [f for f in files if not is_user_file(os.path.basename(f))]
+    starter_files = [f for f in files if is_user_file(os.path.basename(f))]
     macro("FennickInstallFiles", ["!insertmacro FennickInstallFile %s %s" % (
-        nsis_string(os.path.basename(f)), nsis_string(os.path.abspath(f))) for f in files])
+        nsis_string(os.path.basename(f)), nsis_string(os.path.abspath(f))) for f in program_files] + [
+        "!insertmacro FennickInstallStarterFile %s %s" % (
+            nsis_string(os.path.basename(f)), nsis_string(os.path.abspath(f))) for f in starter_files])
     macro("FennickRemoveFiles", ["!insertmacro FennickRemoveFile %s" % nsis_string(os.path.basename(f))
-                                 for f in files])
+                                 for f in program_files])
+    macro("FennickRemoveUserFiles", ['Delete "$INSTDIR\\%s"' % pattern for pattern in USER_FILE_PATTERNS])
     macro("FennickShortcuts", ['CreateShortCut "${START_MENU_FOLDER}\\%s.lnk" "$INSTDIR\\%s" "" '
                                '"$INSTDIR\\%s" 0 SW_SHOWNORMAL "" %s'
                                % (p.shortcut, p.file_name, p.file_name, nsis_string(p.description))

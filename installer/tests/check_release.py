@@ -12,12 +12,11 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "tests"))
 from check_deliverables import rva_to_offset  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from make_release import is_user_file  # noqa: E402
 
 RT_VERSION = 16
 FIXED_FILE_INFO_SIGNATURE = 0xFEEF04BD
-# Files the programs write beside themselves at run time; a test run may leave them in bin/.
-USER_FILE_SUFFIXES = (".bpf", ".bd2")
-USER_FILE_NAMES = ("fkconfig.ini", "custom.mcr")
 
 
 def pe_sections_and_resources(data):
@@ -140,15 +139,11 @@ def check_versions(version, product, publisher, files):
     return problems
 
 
-def is_user_file(name):
-    lower = name.lower()
-    return lower.endswith(USER_FILE_SUFFIXES) or lower in USER_FILE_NAMES
-
-
 def check_covers(manifest, bin_dir):
     shipped = {os.path.basename(line.strip()).lower() for line in open(manifest) if line.strip()}
     problems = []
     for name in sorted(os.listdir(bin_dir)):
+        # The programs' own files (profiles, links, macros) that a test run may leave in bin/.
         if name.lower() not in shipped and not is_user_file(name):
             problems.append("%s is in bin/ but not shipped: register it with fennick_deliverable() or "
                             "fennick_deliverable_files() if users need it, else keep it out of bin/" % name)

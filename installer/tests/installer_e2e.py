@@ -308,8 +308,9 @@ def test_silent_uninstall_removes_ours_and_keeps_the_users_files():
 
 
 def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request():
-    """A release with every program (stand-ins for those not built yet): four shortcuts, the
-    key mapper at logon, kept by an update, and an uninstall that takes the user's files too."""
+    """A release with every program (stand-ins for those not built yet) and a starter profile: four
+    shortcuts, the key mapper at logon, both kept by an update, and an uninstall that takes the
+    user's files too."""
     staging = tempfile.mkdtemp(prefix="fennick-release-")
     try:
         shipped = list(SHIPPED)
@@ -319,6 +320,11 @@ def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request
             if program not in names:
                 shutil.copy(tester, os.path.join(staging, program))
                 shipped.append(os.path.join(staging, program))
+        # A profile shipped as a starting point: installed once, then the user's.
+        starter = os.path.join(staging, "Starter.bpf")
+        with open(starter, "wb") as f:
+            f.write(b"[Button1]\r\nBtCmd=0\r\n")
+        shipped.append(starter)
         manifest = os.path.join(staging, "shipped_files.txt")
         with open(manifest, "w") as out:
             out.write("\n".join(shipped) + "\n")
@@ -332,8 +338,12 @@ def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request
         check_shortcuts(folder, shipped)
         logon = '"C:\\Fennick\\FennickKey.exe" -silent'
         h.check((reg_values(RUN_KEY) or {}).get("FennickKey") == logon, "no logon start: %r" % reg_values(RUN_KEY))
+        changed = b"[Button1]\r\nBtCmd=1\r\nBtCmdVal=32\r\n"
+        with open(os.path.join(folder, "Starter.bpf"), "wb") as f:
+            f.write(changed)
         install(setup)
         h.check((reg_values(RUN_KEY) or {}).get("FennickKey") == logon, "the update dropped the logon start")
+        h.check(read(os.path.join(folder, "Starter.bpf")) == changed, "the update replaced the user's profile")
 
         for name, content in USER_FILES.items():
             with open(os.path.join(folder, name), "wb") as f:
