@@ -46,10 +46,10 @@ VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 !include "${PAYLOAD}"
 
-!define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !ifdef FENNICK_HAS_KEY_MAPPER
 !insertmacro MUI_PAGE_COMPONENTS
@@ -59,7 +59,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
-!insertmacro MUI_LANGUAGE "English"
+!include "${__FILEDIR__}\languages.nsh"
 
 ; --- Programs of the suite that are running (installer and uninstaller share these) ---
 
@@ -127,16 +127,16 @@ Function ${un}EnsureNothingRuns
   ${If} $R0 == ""
     Return
   ${EndIf}
-  MessageBox MB_OKCANCEL|MB_ICONINFORMATION "These Fennick programs are running: $R0.$\n$\nSetup closes them now; each saves its settings as it closes.$\nClick Cancel to leave them running and stop." /SD IDOK IDOK close
+  MessageBox MB_OKCANCEL|MB_ICONINFORMATION "$(MessageRunning)" /SD IDOK IDOK close
   SetErrorLevel 2
-  Abort "Stopped: $R0 still running."
+  Abort "$(MessageStopped)"
   close:
   DetailPrint "Closing: $R0"
   Call ${un}CloseRunning
   ${If} $R0 != ""
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "These Fennick programs did not close: $R0.$\n$\nClose them yourself, then click Retry." /SD IDCANCEL IDRETRY close
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(MessageNotClosed)" /SD IDCANCEL IDRETRY close
     SetErrorLevel 2
-    Abort "Stopped: $R0 still running."
+    Abort "$(MessageStopped)"
   ${EndIf}
 FunctionEnd
 !macroend
@@ -170,7 +170,7 @@ FunctionEnd
 
 ; --- Installer ---
 
-Section "Fennick programs" SecPrograms
+Section "$(SectionPrograms)" SecPrograms
   SectionIn RO
   Call EnsureNothingRuns
   SetOutPath "$INSTDIR"
@@ -196,7 +196,7 @@ Section "Fennick programs" SecPrograms
 SectionEnd
 
 !ifdef FENNICK_HAS_KEY_MAPPER
-Section /o "Start the key mapper when I log on" SecLogon
+Section /o "$(SectionLogon)" SecLogon
   WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\FennickKey.exe" -silent'
 SectionEnd
 
@@ -230,7 +230,7 @@ FunctionEnd
 
 ; --- Uninstaller ---
 
-Section "un.Fennick programs and settings" SecUnPrograms
+Section "un.$(SectionUnPrograms)" SecUnPrograms
   SectionIn RO
   Call un.EnsureNothingRuns
   !insertmacro FennickRemoveFiles
@@ -248,7 +248,7 @@ Section "un.Fennick programs and settings" SecUnPrograms
 SectionEnd
 
 ; The files the programs write beside themselves; pictures and sounds the user put there stay.
-Section /o "un.Also remove my profiles, application links and custom macros" SecUnUserFiles
+Section /o "un.$(SectionUnUserFiles)" SecUnUserFiles
   !insertmacro FennickRemoveUserFiles
   RMDir "$INSTDIR"
 SectionEnd

@@ -101,8 +101,9 @@ def payload(files):
                                for p in shipped])
     # Every program's shortcut, shipped or not: an update removes those a release no longer has.
     macro("FennickRemoveShortcuts", ['Delete "${START_MENU_FOLDER}\\%s.lnk"' % p.shortcut for p in PROGRAMS])
+    # Programs are named by their file in messages: the same in every language.
     macro("FennickProgramsRunning", ["!insertmacro FennickIfRunning %s %s"
-                                     % (nsis_string(p.mutex), nsis_string(p.shortcut.lower()))
+                                     % (nsis_string(p.mutex), nsis_string(os.path.splitext(p.file_name)[0]))
                                      for p in PROGRAMS])
     macro("FennickCloseProgramsCleanly", ["!insertmacro FennickPostClose %s %s"
                                           % (nsis_string(p.window_class), nsis_string(p.window_title))
@@ -117,11 +118,11 @@ def build_installer(makensis, version, publisher, files, out_dir):
         out.write(payload(files))
     parts = version.split(".")
     version4 = ".".join((parts + ["0"] * 4)[:4])
-    command = [makensis, "-V2", "-NOCD", "-DVERSION=" + version, "-DVERSION4=" + version4,
+    command = [makensis, "-V2", "-NOCD", "-INPUTCHARSET", "UTF8", "-DVERSION=" + version, "-DVERSION4=" + version4,
                "-DPUBLISHER=" + publisher, "-DOUTFILE=" + setup, "-DPAYLOAD=" + include, NSIS_SCRIPT]
     result = subprocess.run(command, cwd=HERE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    sys.stdout.write(result.stdout.decode("utf-8", "replace"))  # warnings and errors only
     if result.returncode != 0:
-        sys.stdout.write(result.stdout.decode("utf-8", "replace"))
         raise SystemExit("make_release: makensis failed")
     return setup
 

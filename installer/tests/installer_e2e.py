@@ -228,6 +228,28 @@ def test_silent_install_into_a_fresh_prefix():
             % sorted(set(entries) ^ set(installed)))
 
 
+def test_installer_speaks_the_users_language_else_english():
+    """The Windows language comes from Wine's locale; German is not among the installer's languages."""
+    expected = {"fr_FR.UTF-8": "Annuler", "nl_NL.UTF-8": "Annuleren", "it_IT.UTF-8": "Annulla",
+                "de_DE.UTF-8": "Cancel"}
+    seen = {}
+    for locale in expected:
+        env = dict(h.session_env(), LANG=locale, LC_ALL=locale)
+        setup = h.Started([h.WINE_RUN, SETUP], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            window = h.wait_window("#32770", "-", 30000)
+            h.check(window, "the installer's window did not open under %s" % locale)
+            buttons = [line.split(" ", 3) for line in h.probe("children", window)[1].splitlines()]
+            seen[locale] = next((b[3] for b in buttons if len(b) == 4 and b[1] == "2"), None)
+            h.probe("click", window, 2)  # Cancel on the first page: nothing installed, no question
+            setup.wait(timeout=60)
+        finally:
+            if setup.poll() is None:
+                setup.kill()
+    h.check(seen == expected, "Cancel button texts %r" % seen)
+
+
 def test_installed_tester_talks_to_the_virtual_box():
     folder = default_install_dir()
     tester = os.path.join(folder, "FennickTest.exe")
@@ -361,6 +383,7 @@ def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request
 if __name__ == "__main__":
     try:
         h.main([test_silent_install_into_a_fresh_prefix,
+                test_installer_speaks_the_users_language_else_english,
                 test_installed_tester_talks_to_the_virtual_box,
                 test_update_over_a_running_tester_keeps_user_files_and_settings,
                 test_silent_uninstall_removes_ours_and_keeps_the_users_files,
