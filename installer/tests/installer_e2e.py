@@ -129,6 +129,11 @@ def windows_path(unix_path):
     return "C:\\" + os.path.relpath(unix_path, drive_c).replace("/", "\\")
 
 
+def windows_path_any(unix_path):
+    """A Windows path for any Linux path (through drive Z:)."""
+    return "Z:" + unix_path.replace("/", "\\")
+
+
 def reg_values(key):
     """{name: data} of a key's values, or None when the key does not exist."""
     code, text = h.reg("query", key)
@@ -317,6 +322,28 @@ def check_installed_files_plus_user(folder):
                 "%s was not updated" % os.path.basename(source))
 
 
+def test_update_stops_with_an_error_when_a_program_does_not_close():
+    folder = default_install_dir()
+    old = b"[old release]\r\n"
+    with open(os.path.join(folder, "FennickKey_ENG.ini"), "wb") as f:
+        f.write(old)
+    ready = os.path.join(RUN, "holding")
+    holder = h.Started([h.WINE_RUN, h.program("hold_mutex.exe"), "vlfennicktest", windows_path_any(ready)],
+                       env=h.session_env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        deadline = time.monotonic() + 60
+        while not os.path.exists(ready) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        h.check(os.path.exists(ready), "the mutex holder did not start")
+        code, text = run_windows(SETUP, "/S")
+    finally:
+        holder.kill()
+        holder.wait(timeout=30)
+    h.check(code == 2, "a silent update with a program that does not close exited %d" % code)
+    h.check(read(os.path.join(folder, "FennickKey_ENG.ini")) == old, "files were replaced although it stopped")
+
+
 def test_silent_uninstall_removes_ours_and_keeps_the_users_files():
     folder = default_install_dir()
     uninstall(folder)
@@ -386,6 +413,7 @@ if __name__ == "__main__":
                 test_installer_speaks_the_users_language_else_english,
                 test_installed_tester_talks_to_the_virtual_box,
                 test_update_over_a_running_tester_keeps_user_files_and_settings,
+                test_update_stops_with_an_error_when_a_program_does_not_close,
                 test_silent_uninstall_removes_ours_and_keeps_the_users_files,
                 test_key_mapper_release_offers_logon_start_and_removes_everything_on_request])
     finally:
