@@ -6,13 +6,18 @@
 #                                               Windows test program run under Wine, windows preset only
 #   fennick_e2e_test(name SCRIPT file [ARGS...] [DEPENDS targets...])
 #                                               Python end-to-end driver, windows preset only
-#   fennick_deliverable(target)                 a file the user installs: lands in bin/, checked as PE32
+#   fennick_deliverable(target)                 a file the user installs: lands in bin/, checked as PE32,
+#                                               carries the version resource (FennickRelease.cmake)
+#   fennick_version_resource(target "what it is")  the file description of that resource
+#   fennick_deliverable_files(producer files...)  data files a target copies into bin/, shipped too
 
 if(WIN32)
   set(FENNICK_WINDOWS ON)
 else()
   set(FENNICK_WINDOWS OFF)
 endif()
+
+include(FennickRelease)
 
 option(FENNICK_SANITIZE "Build host code with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
@@ -101,6 +106,7 @@ function(fennick_deliverable target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${FENNICK_BIN_DIR}
     LIBRARY_OUTPUT_DIRECTORY ${FENNICK_BIN_DIR} PREFIX "")
   set_property(GLOBAL APPEND PROPERTY FENNICK_DELIVERABLES ${target})
+  fennick_add_version_resource(${target})
 endfunction()
 
 # Called once at the end of the top-level list: Wine session fixture and the deliverable check.

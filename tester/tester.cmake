@@ -7,6 +7,7 @@ add_custom_command(
   DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/make_assets.py
   COMMENT "Making the tester's icon and test.wav")
 add_custom_target(tester_assets ALL DEPENDS ${tester_ico} ${tester_wav})
+fennick_deliverable_files(tester_assets ${tester_wav})
 
 # Resources go into every program that creates the tester window (the deliverable and its Wine tests).
 set(TESTER_RC ${CMAKE_CURRENT_SOURCE_DIR}/res/FennickTest.rc CACHE INTERNAL "")
@@ -23,6 +24,7 @@ if(TARGET swibus)
   target_include_directories(FennickTest PRIVATE ${TESTER_RC_INCLUDES})
   target_link_libraries(FennickTest PRIVATE tester_shell swibus)
   fennick_deliverable(FennickTest)
+  fennick_version_resource(FennickTest "Fennick device tester")
 else()
   message(STATUS "FennickTest waits for the swibus library target")
 endif()

@@ -13,6 +13,7 @@ PACKAGES=(
     wine64    # its wineserver runs natively, even where 32-bit Wine is emulated
     qemu-user-static
     xvfb xauth xdotool imagemagick x11-utils
+    nsis      # makensis builds the Windows installer
 )
 
 missing=()
