@@ -4,6 +4,8 @@
 #include <mmsystem.h>
 
 #include <optional>
+#include <string>
+#include <string.h>
 
 #include "fennick/switch_codes.h"
 #include "fennick/win32_common.h"
@@ -361,14 +363,19 @@ int LoadUiText(HINSTANCE module, UINT id, uint16_t userLanguage, char* out, int 
         return 0;
     for (UINT i = 0; i < id % 16; ++i)
         entry += 1 + *entry;  // each entry: its length, then that many characters
-    int length = WideCharToMultiByte(CP_ACP, 0, entry + 1, *entry, out, size - 1, nullptr, nullptr);
-    out[length] = '\0';
-    return length;
+    std::string converted(static_cast<size_t>(*entry) * 2, '\0');
+    int length = WideCharToMultiByte(CP_ACP, 0, entry + 1, *entry, &converted[0], static_cast<int>(converted.size()),
+                                     nullptr, nullptr);
+    converted.resize(length > 0 ? length : 0);
+    CopyText(out, static_cast<size_t>(size), converted.c_str());
+    return static_cast<int>(strlen(out));
 }
 
 HWND StartMouse(HINSTANCE instance, int showCommand, const MouseServices& services)
 {
+    LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = g.previousFilter;
     g = Mouse();
+    g.previousFilter = previousFilter;
     g.instance = instance;
     g.services = services;
     g.language = static_cast<uint16_t>(GetUserDefaultUILanguage());
@@ -398,7 +405,9 @@ HWND StartMouse(HINSTANCE instance, int showCommand, const MouseServices& servic
     if (services.joystick->capabilities(&range))
         g.engine->setJoystickRange(range);
     SetTimer(g.bar, kMotionTimer, kMotionMilliseconds, nullptr);
-    g.previousFilter = SetUnhandledExceptionFilter(lastChance);
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(lastChance);
+    if (previous != lastChance)  // started again in one process (tests): never chain to itself
+        g.previousFilter = previous;
     return g.bar;
 }
 
