@@ -367,10 +367,11 @@ def test_settings_round_trip_through_the_registry():
     h.reg("delete", FENNICK_KEY_LM, "/v", "FNType", "/f")
 
 
-def keep_window(shot, name, rect, margin=0):
+def keep_window(shot, name, rect):
+    """Crops one window out of a screenshot, into SCREENSHOTS (or to `name` when it is a full path)."""
     os.makedirs(SCREENSHOTS, exist_ok=True)
     left, top, right, bottom = rect
-    box = "%dx%d+%d+%d" % (right - left + 2 * margin, bottom - top + 2 * margin, left - margin, top - margin)
+    box = "%dx%d+%d+%d" % (right - left, bottom - top, left, top)
     subprocess.run(["convert", shot, "-crop", box, "+repage", os.path.join(SCREENSHOTS, name)], check=True, timeout=30)
 
 

@@ -225,6 +225,32 @@ TEST_F(MouseWindow, SerialModelIgnoresTheJoystick)
     EXPECT_EQ(g_log, (Lines{"left down", "left up"})) << "switch bytes work with either model";
 }
 
+TEST_F(MouseWindow, OptionsDialogHoldsOffDwellAndClosingWithItOpenKeepsTheMethod)
+{
+    setDword(kFennickKey, kDeviceModelValue, 1);
+    setDword(kMouseKey, kMethodValue, 2);
+    start();
+    SendMessageA(bar, WM_SYSCOMMAND, IDM_OPTIONS, 0);
+    HWND dialog = CurrentMouse().options;
+    ASSERT_NE(dialog, nullptr);
+    SendMessageA(bar, WM_SYSCOMMAND, IDM_OPTIONS, 0);
+    EXPECT_EQ(CurrentMouse().options, dialog) << "a second open shows the same dialog";
+    EXPECT_EQ(CurrentMouse().settings.method, 0u) << "no dwell cycle behind the dialog";
+    HWND portSettings = GetDlgItem(dialog, IDC_PORT_SETTINGS);
+    EXPECT_TRUE(IsWindowEnabled(portSettings)) << "serial model: the port settings are offered";
+    SendMessageA(GetDlgItem(dialog, IDC_MODEL_USB), BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindowEnabled(portSettings)) << "USB chosen: disabled at once";
+    SendMessageA(GetDlgItem(dialog, IDC_MODEL_SERIAL), BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsWindowEnabled(portSettings));
+    EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_USE_BAR)) << "Method 2 is not the bar";
+
+    SendMessageA(bar, WM_CLOSE, 0, 0);  // the dialog still open
+    EXPECT_FALSE(IsWindow(dialog));
+    DWORD method = 0;
+    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kMethodValue, &method));
+    EXPECT_EQ(method, 2u) << "closing with the dialog open lost the dwell method";
+}
+
 TEST(MouseTexts, DutchItalianAndEnglishForEveryOtherLanguage)
 {
     HINSTANCE module = GetModuleHandleA(nullptr);
