@@ -109,13 +109,6 @@ def path(line, seconds, speed_up, start):
     return len(moves), held, travelled, should
 
 
-def wait_no_server():
-    for _ in range(150):
-        if int(h.probe("find", "vlm_sb_Hidden")[1] or 0) == 0:
-            return
-        time.sleep(0.2)
-    raise RuntimeError("swibus.exe still running")
-
 
 def main():
     session = os.path.join(h.BUILD, "wine-session.env")
@@ -131,12 +124,12 @@ def main():
     h.reg_set_dword(MOUSE_KEY, "Method", 1)
     line = pm.Line(COM)
     try:
-        wait_no_server()
+        pm.wait_no_server()
         print("mouse emulator benchmark: %d presses of Right on COM%d, pseudo-terminal under Wine" % (PRESSES, COM))
         bare = latency_to_bare_client(line)
-        wait_no_server()
+        pm.wait_no_server()
         bar = latency_through_bar(line)
-        wait_no_server()
+        pm.wait_no_server()
         for label, values in (("bare client: byte to WM_SWITCH_BYTE", bare), ("FennickMouse: byte to first move", bar)):
             print("%-40s  n %3d  median %7.2f ms  p99 %7.2f ms" % (
                 label, len(values), statistics.median(values), pm.percentile(values, 99)))
@@ -144,7 +137,7 @@ def main():
             statistics.median(bar) - statistics.median(bare), pm.percentile(bar, 99) - pm.percentile(bare, 99)))
         for seconds, speed_up, start in ((10, False, (100, 300)), (2, True, (100, 400))):
             ticks, held, travelled, should = path(line, seconds, speed_up, start)
-            wait_no_server()
+            pm.wait_no_server()
             print("held %.1f s, speed-up %s: %d ticks fired (%.1f per s), travelled %d px, the ticks give %d px, "
                   "ratio %.3f" % (held, "on " if speed_up else "off", ticks, ticks / held, travelled, should,
                                   travelled / should if should else 0.0))

@@ -190,6 +190,20 @@ def probe_spot(probe):
     return left + 300, top + 200
 
 
+def fire_with_mode(button, at=None):
+    """Picks a click mode on the bar, puts the pointer at `at` (default: a spot in the probe window)
+    and presses Fire once. Returns the box, the probe, the bar, the probe's mark before the press
+    and the point."""
+    device, probe, mouse = Running.get()
+    mouse.click_bar_button(button)
+    h.check(mouse.checked(button), "bar button %d did not stay pressed" % button)
+    x, y = at or probe_spot(probe)
+    set_pointer(x, y)
+    mark = probe.mark()
+    device.press("fire", 100)
+    return device, probe, mouse, mark, (x, y)
+
+
 def test_held_right_moves_by_the_steps_the_ticks_allow():
     device, probe, _ = Running.get()
     start_x, start_y = 200, 600
@@ -226,13 +240,7 @@ def test_fire_clicks_the_button_under_the_pointer():
 
 
 def test_double_click_mode_double_clicks_and_clears_the_mode():
-    device, probe, mouse = Running.get()
-    mouse.click_bar_button(DOUBLE_CLICK)
-    h.check(mouse.checked(DOUBLE_CLICK), "the double-click button did not stay pressed")
-    x, y = probe_spot(probe)
-    set_pointer(x, y)
-    mark = probe.mark()
-    device.press("fire", 100)
+    _, probe, mouse, mark, (x, y) = fire_with_mode(DOUBLE_CLICK)
     h.check(probe.wait_for(mark, "dblclk"), "no double click: %s" % probe.since(mark))
     time.sleep(0.3)
     clicks = probe.since(mark, ("down", "up", "dblclk"))
@@ -242,12 +250,7 @@ def test_double_click_mode_double_clicks_and_clears_the_mode():
 
 
 def test_right_click_mode_right_clicks():
-    device, probe, mouse = Running.get()
-    mouse.click_bar_button(RIGHT_CLICK)
-    x, y = probe_spot(probe)
-    set_pointer(x, y)
-    mark = probe.mark()
-    device.press("fire", 100)
+    _, probe, _, mark, (x, y) = fire_with_mode(RIGHT_CLICK)
     probe.wait_for(mark, "rup")
     time.sleep(0.3)
     clicks = probe.since(mark, ("down", "up", "rdown", "rup"))
@@ -255,13 +258,9 @@ def test_right_click_mode_right_clicks():
 
 
 def test_drag_mode_picks_up_at_a_and_puts_down_at_b():
-    device, probe, mouse = Running.get()
-    mouse.click_bar_button(DRAG)
-    ax, ay = probe_spot(probe)
-    ax -= 200
-    set_pointer(ax, ay)
-    mark = probe.mark()
-    device.press("fire", 100)
+    _, probe, _ = Running.get()
+    spot = probe_spot(probe)
+    device, probe, mouse, mark, (ax, ay) = fire_with_mode(DRAG, at=(spot[0] - 200, spot[1]))
     h.check(probe.wait_for(mark, "down"), "drag mode did not press the button")
     h.check(mouse.checked(DRAG), "drag mode was not kept for the second press")
     device.control.command("HOLD right")
@@ -279,12 +278,7 @@ def test_drag_mode_picks_up_at_a_and_puts_down_at_b():
 
 
 def test_closing_in_drag_mode_leaves_no_button_down():
-    device, probe, mouse = Running.get()
-    mouse.click_bar_button(DRAG)
-    x, y = probe_spot(probe)
-    set_pointer(x, y)
-    mark = probe.mark()
-    device.press("fire", 100)
+    _, probe, mouse, mark, _ = fire_with_mode(DRAG)
     h.check(probe.wait_for(mark, "down"), "drag mode did not press the button")
     time.sleep(0.3)
     h.check(not probe.since(mark, ("up",)), "the button came up before the program ended")
