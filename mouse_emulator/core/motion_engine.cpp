@@ -326,7 +326,9 @@ void MotionEngine::tick()
         return;
     }
     if (direction_ == lastDirection_ && settings_.increaseSpeed) {
-        if (++sameDirectionTicks_ > 5 && divisor_ > kFastestDivisor) {
+        if (sameDirectionTicks_ < kTicksBeforeSpeedUp + 1)  // counted only as far as it matters
+            ++sameDirectionTicks_;
+        if (sameDirectionTicks_ > kTicksBeforeSpeedUp && divisor_ > kFastestDivisor) {
             divisor_ = divisor_ - 5 < kFastestDivisor ? kFastestDivisor : divisor_ - 5;
             step_ = stepForDivisor(divisor_);
         }

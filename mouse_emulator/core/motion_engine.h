@@ -71,6 +71,7 @@ class MotionEngine {
 public:
     static constexpr int kBaseDivisor = 50;
     static constexpr int kFastestDivisor = 10;
+    static constexpr int kTicksBeforeSpeedUp = 5;
 
     MotionEngine(MotionEffects& effects, const MotionSettings& settings) : effects_(effects), settings_(settings) {}
 

@@ -421,6 +421,9 @@ int RunMessageLoop()
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    // A quit that did not come from the bar's own end: the same clean-up before the process goes.
+    if (g.bar)
+        DestroyWindow(g.bar);
     return static_cast<int>(message.wParam);
 }
 

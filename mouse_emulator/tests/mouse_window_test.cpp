@@ -151,19 +151,27 @@ using Lines = std::vector<std::string>;
 TEST_F(MouseWindow, EveryWayOutLetsGoOfHeldButtonsBeforeAnythingElse)
 {
     const Lines expected = {"left up", "right up", "restore cursors", "unregister"};
-    // WM_CLOSE, the end of the Windows session, and a window destroyed without WM_CLOSE.
+    // WM_CLOSE, the end of the Windows session, a window destroyed without WM_CLOSE, and a quit
+    // message from elsewhere that ends the message loop.
     const struct {
         const char* path;
         UINT message;
         WPARAM wParam;
-    } paths[] = {{"WM_CLOSE", WM_CLOSE, 0}, {"WM_ENDSESSION", WM_ENDSESSION, TRUE}, {"DestroyWindow", 0, 0}};
+    } paths[] = {{"WM_CLOSE", WM_CLOSE, 0},
+                 {"WM_ENDSESSION", WM_ENDSESSION, TRUE},
+                 {"DestroyWindow", 0, 0},
+                 {"WM_QUIT", WM_QUIT, 0}};
     for (const auto& path : paths) {
         start();
         holdBothButtons();
-        if (path.message)
+        if (path.message == WM_QUIT) {
+            PostQuitMessage(0);
+            RunMessageLoop();
+        } else if (path.message) {
             SendMessageA(bar, path.message, path.wParam, 0);
-        else
+        } else {
             DestroyWindow(bar);
+        }
         EXPECT_EQ(g_log, expected) << path.path;
         g_log.clear();
         if (IsWindow(bar))
