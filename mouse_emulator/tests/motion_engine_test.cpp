@@ -121,7 +121,9 @@ TEST_F(Engine, SwitchTableIgnoresTheOppositeDirection)
 TEST_F(Engine, JoystickStopsOnTheOppositeDirectionAndObeysTheDeadBand)
 {
     engine.setJoystickRange({0, 1000, 0, 1000});
-    // The first poll always counts (the lower bound wraps below 200): centre stays still.
+    // 100 is within 200 of the starting 0, yet it counts: below 200 the lower bound wraps round.
+    engine.joystickPoll({100, 500, 0});
+    EXPECT_EQ(engine.direction(), Direction::Left);
     engine.joystickPoll({500, 500, 0});
     EXPECT_EQ(engine.direction(), Direction::None);
     engine.joystickPoll({900, 500, 0});
