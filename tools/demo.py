@@ -120,6 +120,52 @@ def tester(device):
     log("  tester closed")
 
 
+def mouse(device):
+    """The mouse emulator moves the pointer while a direction is held and clicks with Fire."""
+    if not exists("FennickMouse.exe") or not exists("pointer_probe.exe"):
+        return
+    sys.path.insert(0, os.path.join(h.REPO, "mouse_emulator", "tests"))
+    import mouse_e2e as m  # the mouse emulator's own drivers: probe window, bar, pointer
+    log("mouse emulator: FennickMouse with the serial model on COM1; a probe window watches the pointer")
+    h.release_port_library()
+    m.settings(model=1, mouse={"Method": 1, "WindowLeft": 0, "WindowTop": 0})
+    probe = m.Probe()
+    app = m.Mouse()
+    try:
+        m.wait_until_listening(device, probe)
+        bar = os.path.join(DEMO_DIR, "mouse_bar.png")
+        m.keep_window(h.screenshot("demo"), bar, m.window_rect(app.bar))
+        log("screenshot " + os.path.relpath(bar, h.REPO))
+        m.set_pointer(200, 600)
+        time.sleep(0.3)
+        mark = probe.mark()
+        for command, hold in (("HOLD right", 1.0), ("HOLD down", 0.6), ("RELEASE right", 0.6), ("RELEASE down", 0.3)):
+            device.control.command(command)
+            time.sleep(hold)
+        path = [" ".join(words[1:]) for words in probe.since(mark, ("pos",))]
+        path_log = os.path.join(DEMO_DIR, "mouse_pointer_path.log")
+        with open(path_log, "w") as out:
+            out.write("# pointer positions (x y) while the box held Right, then Right and Down, then Down\n")
+            out.write("\n".join(path) + "\n")
+        log("  Right held 1 s, Right+Down 0.6 s, Down 0.6 s: %d positions from 200 600 to %s (%s)" % (
+            len(path), path[-1] if path else "nowhere", os.path.relpath(path_log, h.REPO)))
+        left, top, right, bottom = probe.button
+        m.set_pointer((left + right) // 2, (top + bottom) // 2)
+        mark = probe.mark()
+        device.press("fire", 100)
+        log("  Fire over the probe's button: %s" % ("clicked" if probe.wait_for(mark, "clicked") else "NOT clicked"))
+        app.click_bar_button(m.DOUBLE_CLICK)
+        m.set_pointer(*m.probe_spot(probe))
+        mark = probe.mark()
+        device.press("fire", 100)
+        log("  double-click mode, Fire: the probe saw %s" % [w[0] for w in probe.wait_for(mark, "dblclk") and
+                                                          probe.since(mark, ("down", "up", "dblclk"))])
+    finally:
+        app.close()
+        probe.close()
+    log("  mouse emulator closed")
+
+
 def main():
     global LOG
     parser = argparse.ArgumentParser(description=__doc__)
@@ -139,6 +185,7 @@ def main():
                 serial_line(device)
                 port_monitor(device)
                 tester(device)
+                mouse(device)
         log("done; log in " + os.path.relpath(LOG.name, h.REPO))
     finally:
         subprocess.run([session, "stop", h.BUILD], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)

@@ -1,0 +1,154 @@
+"""Mouse emulator benchmark.
+
+1. Switch byte to first pointer move: the box's "R" (written on a pseudo-terminal linked as COM8)
+   to the first SetCursorPos of the bar, median and p99, beside the same byte to a bare registered
+   swibus client window (the port monitor benchmark's client) in the same run.
+2. Pointer path accuracy: a direction held for 10 s (speed-up off, so the path stays on the screen)
+   and 2 s (speed-up on): distance really travelled against what the ticks that fired should give.
+
+Times on both sides are CLOCK_MONOTONIC_RAW in 100 ns units (Wine's performance counter).
+"""
+import os
+import random
+import statistics
+import subprocess
+import sys
+import time
+
+REPO = os.environ.get("FENNICK_REPO") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(REPO, "tools"))
+sys.path.insert(0, os.path.join(REPO, "bench", "port_monitor"))
+import fennick_harness as h  # noqa: E402
+import run_bench as pm  # noqa: E402  the port monitor benchmark's line, clock and bare client
+
+COM = 8
+PRESSES = 150
+SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
+MOUSE_KEY = r"HKCU\SOFTWARE\Velmora\Fennick\FennickMouse"
+FENNICK_KEY = r"HKCU\SOFTWARE\Velmora\Fennick"
+# Pixels per tick of a held direction with the speed-up on: 4 for seven ticks, then faster to 20.
+SPEED_UP_STEPS = [4] * 7 + [5, 5, 6, 8, 10, 13]
+
+
+def expected_distance(ticks, speed_up):
+    if not speed_up:
+        return 4 * ticks
+    return sum(SPEED_UP_STEPS[:ticks]) + 20 * max(0, ticks - len(SPEED_UP_STEPS))
+
+
+def press_pattern(line):
+    """PRESSES presses of Right, each held 120 ms, at a random phase to the 50 ms tick.
+    Returns the write times of the presses."""
+    sent = []
+    random.seed(7)
+    for _ in range(PRESSES):
+        time.sleep(0.08 + random.random() * 0.05)
+        sent.append(pm.ticks())
+        os.write(line.master, b"R")
+        time.sleep(0.12)
+        os.write(line.master, b"r")
+    return sent
+
+
+class MouseHost:
+    def __init__(self, x, y, idle_ms):
+        self.process = h.start("mouse_bench.exe", x, y, idle_ms)
+        self.lines = []
+        for raw in iter(self.process.stdout.readline, b""):
+            text = raw.decode("latin-1").strip()
+            if text.startswith("start "):
+                self.start = int(text.split()[1])
+                break
+        else:
+            raise RuntimeError("mouse_bench did not start")
+
+    def result(self, timeout=120):
+        out, _ = self.process.communicate(timeout=timeout)
+        lines = out.decode("latin-1").split("\n")
+        moves = [(int(l.split()[1]), int(l.split()[2]), int(l.split()[3])) for l in lines if l.startswith("t ")]
+        pos = [tuple(int(v) for v in l.split()[1:3]) for l in lines if l.startswith("pos ")]
+        return moves, pos[-1] if pos else None
+
+
+
+def latency_through_bar(line):
+    host = MouseHost(200, 500, 1500)
+    time.sleep(2.0)  # the server opens the port after the first registration
+    sent = press_pattern(line)
+    moves, _ = host.result()
+    times = [t for t, _, _ in moves]
+    values = []
+    for t in sent:
+        after = [m for m in times if m >= t]
+        if after:
+            values.append((after[0] - t) / 10000.0)
+    return values
+
+
+def latency_to_bare_client(line):
+    bench = pm.start_checked("client", PRESSES * 2, 3000)
+    time.sleep(2.0)
+    sent = press_pattern(line)
+    arrived = [t for t, byte in bench.arrivals() if byte == ord("R")]
+    n = min(len(sent), len(arrived))
+    return [(arrived[i] - sent[i]) / 10000.0 for i in range(n)]
+
+
+def path(line, seconds, speed_up, start):
+    h.reg_set_dword(MOUSE_KEY, "IncreaseSpeed", 1 if speed_up else 0)
+    host = MouseHost(start[0], start[1], 1000)
+    time.sleep(2.0)
+    os.write(line.master, b"R")
+    held = time.monotonic()
+    time.sleep(seconds)
+    os.write(line.master, b"r")
+    held = time.monotonic() - held
+    moves, end = host.result()
+    travelled = end[0] - start[0]
+    should = expected_distance(len(moves), speed_up)
+    return len(moves), held, travelled, should
+
+
+
+def main():
+    session = os.path.join(h.BUILD, "wine-session.env")
+    started_session = not os.path.exists(session)
+    if started_session:
+        subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", h.BUILD], check=True,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    h.release_port_library()
+    h.reg_delete_key(SWIBUS_KEY)
+    h.reg_set_dword(SWIBUS_KEY, "ComPort", COM)
+    h.reg_delete_key(FENNICK_KEY)
+    h.reg_set_dword(FENNICK_KEY, "FNType", 1)
+    h.reg_set_dword(MOUSE_KEY, "Method", 1)
+    line = pm.Line(COM)
+    try:
+        pm.wait_no_server()
+        print("mouse emulator benchmark: %d presses of Right on COM%d, pseudo-terminal under Wine" % (PRESSES, COM))
+        bare = latency_to_bare_client(line)
+        pm.wait_no_server()
+        bar = latency_through_bar(line)
+        pm.wait_no_server()
+        for label, values in (("bare client: byte to WM_SWITCH_BYTE", bare), ("FennickMouse: byte to first move", bar)):
+            print("%-40s  n %3d  median %7.2f ms  p99 %7.2f ms" % (
+                label, len(values), statistics.median(values), pm.percentile(values, 99)))
+        print("added by the bar: median %.2f ms, p99 %.2f ms (one tick is 50 ms)" % (
+            statistics.median(bar) - statistics.median(bare), pm.percentile(bar, 99) - pm.percentile(bare, 99)))
+        for seconds, speed_up, start in ((10, False, (100, 300)), (2, True, (100, 400))):
+            ticks, held, travelled, should = path(line, seconds, speed_up, start)
+            pm.wait_no_server()
+            print("held %.1f s, speed-up %s: %d ticks fired (%.1f per s), travelled %d px, the ticks give %d px, "
+                  "ratio %.3f" % (held, "on " if speed_up else "off", ticks, ticks / held, travelled, should,
+                                  travelled / should if should else 0.0))
+    finally:
+        line.close()
+        h.reg_delete_key(SWIBUS_KEY)
+        h.reg_delete_key(FENNICK_KEY)
+        if started_session:
+            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "stop", h.BUILD],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,411 @@
+// Direction tables, the speed-up, click modes and the dwell cycle of the mouse emulator.
+#include "motion_engine.h"
+
+namespace fennick::mouse {
+
+namespace {
+
+// A direction split into its two axes: -1 left/up, +1 right/down, 0 still.
+struct Axes {
+    int h = 0, v = 0;
+};
+
+Axes axesOf(Direction direction)
+{
+    switch (direction) {
+    case Direction::Left: return {-1, 0};
+    case Direction::Right: return {1, 0};
+    case Direction::Up: return {0, -1};
+    case Direction::Down: return {0, 1};
+    case Direction::UpRight: return {1, -1};
+    case Direction::UpLeft: return {-1, -1};
+    case Direction::DownRight: return {1, 1};
+    case Direction::DownLeft: return {-1, 1};
+    case Direction::None: break;
+    }
+    return {};
+}
+
+Direction directionOf(Axes axes)
+{
+    static constexpr Direction kByAxes[3][3] = {
+        // h = -1, 0, +1
+        {Direction::UpLeft, Direction::Up, Direction::UpRight},        // v = -1
+        {Direction::Left, Direction::None, Direction::Right},          // v = 0
+        {Direction::DownLeft, Direction::Down, Direction::DownRight},  // v = +1
+    };
+    return kByAxes[axes.v + 1][axes.h + 1];
+}
+
+// The joystick's way: a direction on an axis that is still joins the other axis; the
+// opposite direction stops the pointer; the same direction again changes nothing.
+Direction joystickPress(Direction current, Axes pressed)
+{
+    Axes axes = axesOf(current);
+    int& axis = pressed.h ? axes.h : axes.v;
+    int wanted = pressed.h ? pressed.h : pressed.v;
+    if (axis == -wanted)
+        return Direction::None;
+    axis = wanted;
+    return directionOf(axes);
+}
+
+// Letting go of a direction leaves the other axis moving.
+Direction releaseAxis(Direction current, Axes released)
+{
+    Axes axes = axesOf(current);
+    if (released.h && axes.h == released.h)
+        axes.h = 0;
+    if (released.v && axes.v == released.v)
+        axes.v = 0;
+    return directionOf(axes);
+}
+
+constexpr Axes kLeft{-1, 0}, kRight{1, 0}, kUp{0, -1}, kDown{0, 1};
+
+bool pressed(uint32_t buttons, uint32_t before, int number)
+{
+    uint32_t bit = 1u << (number - 1);
+    return (buttons & bit) && !(before & bit);
+}
+
+bool released(uint32_t buttons, uint32_t before, int number)
+{
+    uint32_t bit = 1u << (number - 1);
+    return !(buttons & bit) && (before & bit);
+}
+
+}  // namespace
+
+int stepForDivisor(int divisor)
+{
+    if (divisor >= MotionEngine::kBaseDivisor)
+        return 4;
+    // Single precision on purpose: it decides where the truncation falls (13 px at divisor 15).
+    float factor = 50.0f / static_cast<float>(divisor);
+    return static_cast<int>(factor * 4.0f);
+}
+
+Direction directionAfterSwitch(Direction current, uint8_t letter)
+{
+    Axes axes = axesOf(current);
+    // A press only sets an axis that is still, so the opposite switch is ignored while one is held.
+    switch (letter) {
+    case 'L': if (!axes.h) axes.h = -1; break;
+    case 'R': if (!axes.h) axes.h = 1; break;
+    case 'U': if (!axes.v) axes.v = -1; break;
+    case 'D': if (!axes.v) axes.v = 1; break;
+    case 'l': return releaseAxis(current, kLeft);
+    case 'r': return releaseAxis(current, kRight);
+    case 'u': return releaseAxis(current, kUp);
+    case 'd': return releaseAxis(current, kDown);
+    default: break;
+    }
+    return directionOf(axes);
+}
+
+Direction directionAfterStickX(Direction current, AxisZone zone)
+{
+    switch (zone) {
+    case AxisZone::High: return joystickPress(current, kRight);
+    case AxisZone::Low: return joystickPress(current, kLeft);
+    case AxisZone::Centre: break;
+    }
+    Axes axes = axesOf(current);
+    axes.h = 0;
+    return directionOf(axes);
+}
+
+Direction directionAfterStickY(Direction current, AxisZone zone)
+{
+    switch (zone) {
+    case AxisZone::High: return joystickPress(current, kDown);
+    case AxisZone::Low: return joystickPress(current, kUp);
+    case AxisZone::Centre: break;
+    }
+    Axes axes = axesOf(current);
+    axes.v = 0;
+    return directionOf(axes);
+}
+
+// ---- buttons ------------------------------------------------------------------
+
+void MotionEngine::leftDown()
+{
+    leftHeld_ = true;
+    leftIsDown_ = true;
+    effects_.mouseButton(ButtonEvent::LeftDown);
+}
+
+void MotionEngine::leftUp()
+{
+    leftHeld_ = false;
+    leftIsDown_ = false;
+    effects_.mouseButton(ButtonEvent::LeftUp);
+}
+
+void MotionEngine::rightDown()
+{
+    rightIsDown_ = true;
+    effects_.mouseButton(ButtonEvent::RightDown);
+}
+
+void MotionEngine::rightUp()
+{
+    rightIsDown_ = false;
+    effects_.mouseButton(ButtonEvent::RightUp);
+}
+
+void MotionEngine::sendLeft(ButtonEvent event)
+{
+    leftIsDown_ = event == ButtonEvent::LeftDown;
+    effects_.mouseButton(event);
+}
+
+void MotionEngine::clickByMode()
+{
+    switch (mode_) {
+    case ClickMode::None:
+    case ClickMode::Left:
+        sendLeft(ButtonEvent::LeftDown);
+        sendLeft(ButtonEvent::LeftUp);
+        break;
+    case ClickMode::Double:
+        for (int i = 0; i < 2; ++i) {
+            sendLeft(ButtonEvent::LeftDown);
+            sendLeft(ButtonEvent::LeftUp);
+        }
+        break;
+    case ClickMode::Right:
+        rightDown();
+        rightUp();
+        break;
+    case ClickMode::Drag:
+        // The first press picks up, the second puts down where the pointer now is.
+        sendLeft(ButtonEvent::LeftDown);
+        if (leftHeld_)
+            sendLeft(ButtonEvent::LeftUp);
+        leftHeld_ = !leftHeld_;
+        break;
+    }
+}
+
+void MotionEngine::fireDown()
+{
+    if (mode_ == ClickMode::None) {
+        leftDown();  // held as long as the switch: moving meanwhile drags
+        return;
+    }
+    switch (effects_.targetUnderPointer()) {
+    case PointerTarget::ModeButton:
+        // Fire on a mode button only takes the mode away; its release must not click.
+        effects_.uncheckModeButtons(kAllModeButtons);
+        swallowRelease_ = true;
+        mode_ = ClickMode::None;
+        return;
+    case PointerTarget::OptionsButton:
+        // The coming release makes an ordinary click on the options button.
+        effects_.uncheckModeButtons(kAllModeButtons);
+        mode_ = ClickMode::None;
+        leftDown();
+        return;
+    case PointerTarget::Elsewhere: break;
+    }
+    clickByMode();
+    if (mode_ == ClickMode::Drag && leftHeld_)
+        return;  // drag mode stays selected until the second press
+    effects_.uncheckModeButtons(kAllModeButtons);
+    swallowRelease_ = true;
+    mode_ = ClickMode::None;
+}
+
+void MotionEngine::fireUp()
+{
+    if (mode_ != ClickMode::None)
+        return;
+    if (swallowRelease_) {
+        swallowRelease_ = false;
+        return;
+    }
+    leftUp();
+}
+
+void MotionEngine::switchByte(uint8_t byte)
+{
+    if (byte == 'J') {
+        fireDown();
+        return;
+    }
+    if (byte == 'j') {
+        fireUp();
+        return;
+    }
+    direction_ = directionAfterSwitch(direction_, byte);
+}
+
+// ---- joystick -----------------------------------------------------------------
+
+void MotionEngine::buttonChanges(uint32_t buttons)
+{
+    uint32_t before = lastButtons_;
+    // Fire and right button: only the first change found acts in one poll.
+    if (pressed(buttons, before, 1))
+        fireDown();
+    else if (released(buttons, before, 1))
+        fireUp();
+    else if (pressed(buttons, before, 2))
+        rightDown();
+    else if (released(buttons, before, 2))
+        rightUp();
+    else if (pressed(buttons, before, 7))
+        fireDown();
+    else if (released(buttons, before, 7))
+        fireUp();
+
+    if (pressed(buttons, before, 3))
+        direction_ = joystickPress(direction_, kDown);
+    else if (released(buttons, before, 3))
+        direction_ = releaseAxis(direction_, kDown);
+
+    if (pressed(buttons, before, 4))
+        direction_ = joystickPress(direction_, kLeft);
+    else if (released(buttons, before, 4))
+        direction_ = releaseAxis(direction_, kLeft);
+
+    // Up and right share one chain: right is looked at only when up did not change.
+    if (pressed(buttons, before, 5))
+        direction_ = joystickPress(direction_, kUp);
+    else if (released(buttons, before, 5))
+        direction_ = releaseAxis(direction_, kUp);
+    else if (pressed(buttons, before, 6))
+        direction_ = joystickPress(direction_, kRight);
+    else if (released(buttons, before, 6))
+        direction_ = releaseAxis(direction_, kRight);
+}
+
+void MotionEngine::joystickPoll(const JoystickReading& reading)
+{
+    if (axisMoved(reading.x, lastX_)) {
+        direction_ = directionAfterStickX(direction_, axisZone(reading.x, range_.xMin, range_.xMax));
+        lastX_ = reading.x;
+    }
+    if (axisMoved(reading.y, lastY_)) {
+        direction_ = directionAfterStickY(direction_, axisZone(reading.y, range_.yMin, range_.yMax));
+        lastY_ = reading.y;
+    }
+    if (reading.buttons != lastButtons_) {
+        buttonChanges(reading.buttons);
+        lastButtons_ = reading.buttons;
+    }
+}
+
+// ---- motion and dwell ---------------------------------------------------------
+
+void MotionEngine::resetSpeed()
+{
+    divisor_ = kBaseDivisor;
+    step_ = stepForDivisor(divisor_);
+}
+
+void MotionEngine::move(Direction direction)
+{
+    Axes axes = axesOf(direction);
+    effects_.movePointer(axes.h * step_, axes.v * step_);
+}
+
+void MotionEngine::tick()
+{
+    if (direction_ == Direction::None) {
+        resetSpeed();
+        sameDirectionTicks_ = 0;
+        lastDirection_ = Direction::None;
+        if (!dwellActive_ && settings_.method == kMethodDwell) {
+            dwellActive_ = true;
+            effects_.startDwellTimer(settings_.dwellTime);
+        }
+        return;
+    }
+    if (direction_ == lastDirection_ && settings_.increaseSpeed) {
+        if (sameDirectionTicks_ < kTicksBeforeSpeedUp + 1)  // counted only as far as it matters
+            ++sameDirectionTicks_;
+        if (sameDirectionTicks_ > kTicksBeforeSpeedUp && divisor_ > kFastestDivisor) {
+            divisor_ = divisor_ - 5 < kFastestDivisor ? kFastestDivisor : divisor_ - 5;
+            step_ = stepForDivisor(divisor_);
+        }
+    } else {
+        resetSpeed();
+        lastDirection_ = direction_;
+        sameDirectionTicks_ = 0;
+    }
+    move(direction_);
+    if (dwellActive_)
+        endDwell();
+}
+
+void MotionEngine::endDwell()
+{
+    if (!dwellActive_)
+        return;
+    dwellActive_ = false;
+    mode_ = ClickMode::None;
+    effects_.stopDwellTimer();
+    effects_.restoreCursors();
+}
+
+void MotionEngine::dwellTimer()
+{
+    effects_.stopDwellTimer();
+    static constexpr struct {
+        ClickMode next;
+        int cursor;
+    } kCycle[] = {
+        {ClickMode::Left, kCursorLeftClick},     // after none
+        {ClickMode::Double, kCursorDoubleClick}, // after left click
+        {ClickMode::Right, kCursorRightClick},   // after double click
+        {ClickMode::Drag, kCursorDrag},          // after right click
+        {ClickMode::Left, kCursorLeftClick},     // after drag
+    };
+    const auto& step = kCycle[static_cast<int>(mode_)];
+    mode_ = step.next;
+    effects_.showCursor(step.cursor);
+    effects_.startDwellTimer(settings_.cursorInterval);
+}
+
+// ---- bar ----------------------------------------------------------------------
+
+void MotionEngine::barCommand(int id)
+{
+    struct ModeButton {
+        int id;
+        ClickMode mode;
+    };
+    static constexpr ModeButton kModeButtons[] = {
+        {kDoubleClickButton, ClickMode::Double}, {kRightClickButton, ClickMode::Right}, {kDragButton, ClickMode::Drag}};
+    for (const ModeButton& button : kModeButtons) {
+        if (button.id != id)
+            continue;
+        // The pressed button checked or unchecked itself; the other two go out.
+        effects_.uncheckModeButtons(id);
+        mode_ = mode_ == button.mode ? ClickMode::None : button.mode;
+        return;
+    }
+    if (id == kOptionsButton) {
+        mode_ = ClickMode::None;
+        effects_.uncheckModeButtons(kAllModeButtons);
+        effects_.openOptions();
+    }
+}
+
+void MotionEngine::releaseEverything()
+{
+    if (leftIsDown_)
+        sendLeft(ButtonEvent::LeftUp);
+    leftHeld_ = false;
+    if (rightIsDown_)
+        rightUp();
+    dwellActive_ = false;
+    effects_.stopDwellTimer();
+    effects_.restoreCursors();
+}
+
+}  // namespace fennick::mouse

@@ -1,0 +1,75 @@
+// Settings under HKEY_CURRENT_USER\SOFTWARE\Velmora\Fennick\FennickMouse, and FNType beside them.
+#include "mouse_settings.h"
+
+#include "fennick/win32_common.h"
+#include "motion_engine.h"
+
+namespace fennick::mouse {
+
+namespace {
+
+// A value that cannot be read leaves the default in place.
+void readValue(HKEY key, const char* name, DWORD* value)
+{
+    DWORD type = 0, data = 0, size = sizeof(data);
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && size == sizeof(data))
+        *value = data;
+}
+
+void readPosition(HKEY key, const char* name, int* value)
+{
+    DWORD stored = static_cast<DWORD>(*value);
+    readValue(key, name, &stored);
+    *value = static_cast<int>(stored);
+}
+
+void writeValue(HKEY key, const char* name, DWORD value)
+{
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+}  // namespace
+
+MouseSettings LoadMouseSettings()
+{
+    MouseSettings settings;
+    ReadDeviceModel(&settings.model);
+    WriteDeviceModel(settings.model);
+
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kMouseKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return settings;  // a first start: the bar in the top-left corner
+    settings.windowLeft = settings.windowTop = 50;
+    readValue(key, kDwellTimeValue, &settings.dwellTime);
+    readValue(key, kCursorIntervalValue, &settings.cursorInterval);
+    readValue(key, kIncreaseSpeedValue, &settings.increaseSpeed);
+    readValue(key, kMethodValue, &settings.method);
+    readPosition(key, kWindowTopValue, &settings.windowTop);
+    readPosition(key, kWindowLeftValue, &settings.windowLeft);
+    RegCloseKey(key);
+    return settings;
+}
+
+void SaveMouseSettings(MouseSettings& settings, HWND bar)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kMouseKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+        writeValue(key, kDwellTimeValue, settings.dwellTime);
+        writeValue(key, kCursorIntervalValue, settings.cursorInterval);
+        writeValue(key, kIncreaseSpeedValue, settings.increaseSpeed);
+        writeValue(key, kMethodValue, settings.method);
+        RECT rect;
+        if (settings.method == kMethodButtonBar && bar && GetWindowRect(bar, &rect)) {
+            settings.windowTop = rect.top;
+            settings.windowLeft = rect.left;
+        }
+        writeValue(key, kWindowTopValue, static_cast<DWORD>(settings.windowTop));
+        writeValue(key, kWindowLeftValue, static_cast<DWORD>(settings.windowLeft));
+        RegCloseKey(key);
+    }
+    WriteDeviceModel(settings.model);
+}
+
+}  // namespace fennick::mouse
