@@ -662,6 +662,8 @@ INT_PTR CALLBACK editorDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         }
         return TRUE;
     case WM_EDITOR_STORE_WARNING:
+        // Said over the editor, not before it appears.
+        ShowWindow(dialog, SW_SHOW);
         tell(*e, dialog, IDS_STORE_UNREADABLE, MB_OK | MB_ICONWARNING, e->request.storePath.c_str());
         return TRUE;
     case WM_DESTROY:
