@@ -6,8 +6,10 @@
 #include <string>
 
 #include "custom_macro_file.h"
+#include "mcx_test_support.h"
 
 using namespace fennick::macro;
+using namespace mcx_test;
 
 namespace {
 
@@ -30,42 +32,9 @@ protected:
         EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "something else was left in " << folder;
     }
 
-    std::string ReadBytes()
-    {
-        std::string bytes;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-            bytes.append(buffer, got);
-        CloseHandle(file);
-        return bytes;
-    }
-
-    void WriteBytes(const std::string& bytes)
-    {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-
     std::string folder;
     std::string path;
 };
-
-std::string Record(const char* name, const std::string& text)
-{
-    std::string bytes(name);
-    bytes.resize(48, '\0');
-    unsigned length = static_cast<unsigned>(text.size());
-    for (int i = 0; i < 4; ++i)
-        bytes += static_cast<char>((length >> (8 * i)) & 0xFF);
-    return bytes + text;
-}
 
 }  // namespace
 
@@ -76,7 +45,7 @@ TEST_F(CustomMacroFile, RoundTripThroughTheFile)
     store.append("Empty", "");
     store.append("Sign", "Kind regards$");
     ASSERT_TRUE(SaveCustomMacroFile(path.c_str(), store));
-    EXPECT_EQ(ReadBytes(), Record("Greeting", "Hello$${ENTER}$") + Record("Empty", "") + Record("Sign", "Kind regards$"));
+    EXPECT_EQ(ReadFileBytes(path.c_str()), StoreRecord("Greeting", "Hello$${ENTER}$") + StoreRecord("Empty", "") + StoreRecord("Sign", "Kind regards$"));
 
     CustomMacroStore again;
     EXPECT_EQ(LoadCustomMacroFile(path.c_str(), again), CustomFileLoad::Loaded);
@@ -87,10 +56,10 @@ TEST_F(CustomMacroFile, RoundTripThroughTheFile)
     // Saving again replaces the file; an empty list leaves an empty file.
     again.remove("Greeting");
     ASSERT_TRUE(SaveCustomMacroFile(path.c_str(), again));
-    EXPECT_EQ(ReadBytes(), Record("Empty", "") + Record("Sign", "Kind regards$"));
+    EXPECT_EQ(ReadFileBytes(path.c_str()), StoreRecord("Empty", "") + StoreRecord("Sign", "Kind regards$"));
     again.releaseAll();
     ASSERT_TRUE(SaveCustomMacroFile(path.c_str(), again));
-    EXPECT_EQ(ReadBytes(), "");
+    EXPECT_EQ(ReadFileBytes(path.c_str()), "");
 }
 
 TEST_F(CustomMacroFile, EmptyNullAndMissingPaths)
@@ -115,58 +84,58 @@ TEST_F(CustomMacroFile, EmptyNullAndMissingPaths)
     store.append("x", "x$");
     std::string noFolder = folder + "\\no such folder\\custom.mcr";
     EXPECT_FALSE(SaveCustomMacroFile(noFolder.c_str(), store));
-    EXPECT_EQ(ReadBytes(), "<missing>");
+    EXPECT_EQ(ReadFileBytes(path.c_str()), "<missing>");
 }
 
 TEST_F(CustomMacroFile, TruncatedFileLoadsItsCompleteRecords)
 {
-    std::string whole = Record("First", "one$") + Record("Second", "two$");
-    WriteBytes(whole + Record("Third", "three and more$").substr(0, 60));
+    std::string whole = StoreRecord("First", "one$") + StoreRecord("Second", "two$");
+    WriteFileBytes(path.c_str(), whole + StoreRecord("Third", "three and more$").substr(0, 60));
     CustomMacroStore store;
     EXPECT_EQ(LoadCustomMacroFile(path.c_str(), store), CustomFileLoad::Damaged);
     EXPECT_EQ(store.names(), std::vector<std::string>({"First", "Second"}));
 
     // A length field that claims far more than the file holds.
-    std::string liar = Record("Liar", "ab");
+    std::string liar = StoreRecord("Liar", "ab");
     liar[48] = '\xF0';
     liar[51] = '\x7F';
-    WriteBytes(whole + liar);
+    WriteFileBytes(path.c_str(), whole + liar);
     EXPECT_EQ(LoadCustomMacroFile(path.c_str(), store), CustomFileLoad::Damaged);
     EXPECT_EQ(store.names(), std::vector<std::string>({"First", "Second"}));
 }
 
 TEST_F(CustomMacroFile, FailedSaveLeavesTheOldFileAsItWas)
 {
-    std::string old = Record("Old", "old$");
-    WriteBytes(old);
+    std::string old = StoreRecord("Old", "old$");
+    WriteFileBytes(path.c_str(), old);
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     CustomMacroStore store;
     store.append("New", "new$");
     EXPECT_FALSE(SaveCustomMacroFile(path.c_str(), store));
-    EXPECT_EQ(ReadBytes(), old);
+    EXPECT_EQ(ReadFileBytes(path.c_str()), old);
     EXPECT_EQ(GetFileAttributesA((path + ".new").c_str()), INVALID_FILE_ATTRIBUTES);  // nothing left behind
 }
 
 TEST_F(CustomMacroFile, FileHeldOpenByAnotherProgramIsNotDamaged)
 {
-    std::string old = Record("Old", "old$") + Record("Two", "2$");
-    WriteBytes(old);
+    std::string old = StoreRecord("Old", "old$") + StoreRecord("Two", "2$");
+    WriteFileBytes(path.c_str(), old);
     HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     CustomMacroStore store;
     store.append("New", "new$");
     EXPECT_FALSE(SaveCustomMacroFile(path.c_str(), store));
     CloseHandle(reader);
-    EXPECT_EQ(ReadBytes(), old);
+    EXPECT_EQ(ReadFileBytes(path.c_str()), old);
     EXPECT_EQ(GetFileAttributesA((path + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(SaveCustomMacroFile(path.c_str(), store));  // once it is free, the save goes through
-    EXPECT_EQ(ReadBytes(), Record("New", "new$"));
+    EXPECT_EQ(ReadFileBytes(path.c_str()), StoreRecord("New", "new$"));
 }
 
 TEST_F(CustomMacroFile, HeldOpenForWritingLoadsButExclusivelyHeldIsUnreadableNotMissing)
 {
-    std::string old = Record("Old", "old$");
-    WriteBytes(old);
+    std::string old = StoreRecord("Old", "old$");
+    WriteFileBytes(path.c_str(), old);
     CustomMacroStore store;
     // A sync program writing the file, letting others read.
     HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -180,7 +149,7 @@ TEST_F(CustomMacroFile, HeldOpenForWritingLoadsButExclusivelyHeldIsUnreadableNot
     EXPECT_EQ(LoadCustomMacroFile(path.c_str(), store), CustomFileLoad::Unreadable);
     EXPECT_TRUE(store.entries().empty());
     CloseHandle(locker);
-    EXPECT_EQ(ReadBytes(), old);
+    EXPECT_EQ(ReadFileBytes(path.c_str()), old);
 
     // A folder where the file should be is no file, but no missing one either.
     std::string asFolder = folder + "\\custom folder.mcr";
@@ -192,12 +161,12 @@ TEST_F(CustomMacroFile, HeldOpenForWritingLoadsButExclusivelyHeldIsUnreadableNot
 
 TEST_F(CustomMacroFile, SavingKeepsTheOldFilesAttributes)
 {
-    WriteBytes(Record("Old", "old$"));
+    WriteFileBytes(path.c_str(), StoreRecord("Old", "old$"));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     CustomMacroStore store;
     store.append("New", "new$");
     ASSERT_TRUE(SaveCustomMacroFile(path.c_str(), store));
-    EXPECT_EQ(ReadBytes(), Record("New", "new$"));
+    EXPECT_EQ(ReadFileBytes(path.c_str()), StoreRecord("New", "new$"));
     EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 

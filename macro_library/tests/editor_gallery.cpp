@@ -11,9 +11,9 @@
 
 #include "editor_ids.h"
 #include "fennick/mcx_api.h"
-#include "editor_test_support.h"
+#include "mcx_test_support.h"
 
-using namespace editor_test;
+using namespace mcx_test;
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "editor_ids.h"
-#include "editor_test_support.h"
+#include "mcx_test_support.h"
 #include "fennick/mcx_api.h"
 
-using namespace editor_test;
+using namespace mcx_test;
 using Rows = std::vector<std::string>;
 
 namespace {

@@ -1,10 +1,10 @@
-// Helpers of the macro editor's Windows tests: finding its dialogs, an owner window, pictures, store files.
+// Helpers of the macro library's Windows tests: the editor's dialogs, an owner window, pictures, store files.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
-namespace editor_test {
+namespace mcx_test {
 
 struct DialogSearch {
     HWND owner;
@@ -143,4 +143,4 @@ inline void WriteSampleStore(const char* path)
                              StoreRecord("Address", "12 High Street${ENTER}$Leeds$"));
 }
 
-}  // namespace editor_test
+}  // namespace mcx_test
