@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "editor_ids.h"
+#include "editor_resources.h"
 #include "mcx_test_support.h"
 #include "fennick/mcx_api.h"
 
@@ -208,6 +210,21 @@ DWORD WINAPI DriveEditor(void* p)
             EnumThreadWindows(context->editorThread, CancelDialog, 0);
     }
     return 0;
+}
+
+// The text colour the dialog's custom draw gives a row of the command list.
+COLORREF TextColourOf(HWND dialog, int row)
+{
+    const COLORREF untouched = RGB(1, 2, 3);
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr.hwndFrom = Control(dialog, IDC_COMMAND_LIST);
+    draw.nmcd.hdr.idFrom = IDC_COMMAND_LIST;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
+    draw.clrText = untouched;
+    SendMessageA(dialog, WM_NOTIFY, IDC_COMMAND_LIST, reinterpret_cast<LPARAM>(&draw));
+    return draw.clrText;
 }
 
 // Opens the editor on this thread and runs `drive` with it on another.
@@ -428,6 +445,15 @@ TEST_F(MacroEditor, CustomMacrosSavedOverwrittenInsertedDeletedAndKeptOnCancel)
         Click(dialog, IDC_CUSTOM_ADD);
         EXPECT_EQ(ListRows(dialog), Rows({"-- Macro start --", "-- Macro start Sign --|4", "Kind regards", "Anna",
                                           "-- Macro end Sign --|5", "-- Macro end --"}));
+        // Markers and custom macro bounds are drawn grey, items in the list's own colour.
+        for (int row = 0; row < 6; ++row) {
+            COLORREF colour = TextColourOf(dialog, row);
+            bool grey = row == 0 || row == 1 || row == 4 || row == 5;
+            EXPECT_EQ(colour == RGB(0x7F, 0x7F, 0x7F), grey) << "row " << row << " colour " << std::hex << colour;
+        }
+        // After its work a button keeps no default frame; OK is the default again.
+        EXPECT_EQ(SendMessageA(Control(dialog, IDC_CUSTOM_ADD), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON, 0);
+        EXPECT_EQ(LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0)), IDC_EDITOR_OK);
 
         // Saving an empty list is refused.
         PostClick(dialog, IDC_LIST_CLEAR);
@@ -482,6 +508,79 @@ TEST_F(MacroEditor, AStoreThatCouldNotBeReadIsNeverSavedOver)
         }
         EXPECT_EQ(ReadFileBytes(store.c_str()), original) << "pass " << pass;
     }
+}
+
+TEST_F(MacroEditor, AFailedSaveOfChangedCustomMacrosIsSaidAndCanBeRetried)
+{
+    WriteFileBytes(store.c_str(), StoreRecord("Old", "old$"));
+    // A backup program reads the file and keeps it from being replaced.
+    HANDLE reader = CreateFileA(store.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    Session session(library);
+    session.Run("new$", store.c_str(), [&](HWND dialog) {
+        PostClick(dialog, IDC_CUSTOM_SAVE);
+        HWND naming = WaitForDialog(dialog);
+        ASSERT_NE(naming, nullptr);
+        SetWindowTextA(Control(naming, IDC_CUSTOM_NAME), "New");
+        PostMessageA(naming, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitForDialogGone(naming));
+        PostClick(dialog, IDC_EDITOR_CANCEL);
+        std::string question = AnswerBox(dialog, IDRETRY);
+        EXPECT_NE(question.find("could not be saved"), std::string::npos) << question;
+        // Still held: asked again. Once the file is free, Retry saves.
+        HWND box = WaitForDialog(dialog, kCaption);
+        ASSERT_NE(box, nullptr);
+        EXPECT_NE(BoxText(box).find(store), std::string::npos) << BoxText(box);
+        CloseHandle(reader);
+        reader = nullptr;
+        PostMessageA(box, WM_COMMAND, IDRETRY, 0);
+        EXPECT_TRUE(WaitForDialogGone(dialog));
+    });
+    if (reader)
+        CloseHandle(reader);
+    EXPECT_EQ(ReadFileBytes(store.c_str()), StoreRecord("Old", "old$") + StoreRecord("New", "new$"));
+}
+
+TEST(MacroEditorTexts, EveryLanguageHasEveryTextAndMessagesTakeOnePath)
+{
+    HMODULE module = LoadLibraryA("mcx_ENG.dll");
+    ASSERT_NE(module, nullptr);
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK);
+    const WORD languages[] = {english, 0x0407, 0x040C, 0x0410, 0x0413, 0x0813, 0x0414, 0x041D};
+    std::vector<UINT> ids;
+    for (UINT id = IDS_NAME_EXISTS; id <= IDS_MACRO_TOO_LONG; ++id)
+        ids.push_back(id);
+    for (UINT id = 40053; id <= 40115; ++id) {
+        if (id != 40071 && id != 40074)  // not in the key list
+            ids.push_back(id);
+    }
+    for (WORD language : languages) {
+        // Looked up in exactly this language: a missing text must not hide behind English.
+        ASSERT_NE(FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(IDD_MACRO_EDITOR), language), nullptr) << language;
+        ASSERT_NE(FindResourceExA(module, RT_DIALOG, IDD_CUSTOM_NAME, language), nullptr) << language;
+        for (UINT id : ids) {
+            ASSERT_NE(FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), language), nullptr);
+            std::string text = fennick::macro::LoadEditorString(module, language, id);
+            EXPECT_FALSE(text.empty()) << std::hex << language << std::dec << " string " << id;
+            bool takesPath = id == IDS_STORE_UNREADABLE || id == IDS_STORE_NOT_SAVED;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '%'), takesPath ? 1 : 0) << language << " string " << id;
+            if (takesPath) {
+                EXPECT_NE(text.find("%s"), std::string::npos) << language << " string " << id;
+            }
+            // Every message is translated (key names such as "F1" or "Alt" may read the same).
+            if (language != english && id <= IDS_MACRO_TOO_LONG) {
+                EXPECT_NE(text, fennick::macro::LoadEditorString(module, english, id)) << language << " string " << id;
+            }
+        }
+    }
+    // Accented letters arrive intact in the ANSI code page.
+    if (GetACP() == 1252) {
+        EXPECT_EQ(fennick::macro::LoadEditorString(module, 0x040C, 40054), "\xC9" "chap");
+        EXPECT_EQ(fennick::macro::LoadEditorString(module, 0x0407, 40056), "R\xFC" "cktaste");
+        EXPECT_EQ(fennick::macro::LoadEditorString(module, 0x041D, 40060), "V\xE4nsterpil");
+    }
+    FreeLibrary(module);
 }
 
 TEST_F(MacroEditor, AUserWhoseLanguageIsNotShippedSeesEnglish)
