@@ -64,9 +64,12 @@ DRAWINGS = {
 
 def render(shapes, size):
     rows = []
+    masks = []
     steps = 4
+    stride = (size + 31) // 32 * 4
     for py in range(size - 1, -1, -1):  # bitmaps are stored bottom-up
         row = bytearray()
+        mask = bytearray(stride)
         for px in range(size):
             total = [0.0, 0.0, 0.0, 0.0]
             for sy in range(steps):
@@ -88,10 +91,15 @@ def render(shapes, size):
                 alpha = round(255 * covered / (steps * steps))
                 row += bytes((b, g, r, alpha))
             else:
+                alpha = 0
                 row += bytes((0, 0, 0, 0))
+            # The AND mask gives the shape to whoever ignores alpha (a disabled button's grey picture).
+            if alpha < 128:
+                mask[px // 8] |= 0x80 >> (px % 8)
         rows.append(bytes(row))
+        masks.append(bytes(mask))
     pixels = b"".join(rows)
-    mask = b"\0" * (size * ((size + 31) // 32) * 4)
+    mask = b"".join(masks)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
     return header + pixels + mask
 
