@@ -19,7 +19,11 @@ HRSRC findIn(HMODULE module, LPCSTR type, LPCSTR name, WORD language)
 
 WORD EditorLanguage()
 {
-    return editorLanguageFor(GetThreadUILanguage());
+    // The thread's language follows a program's own choice; Windows XP has only the user's.
+    using ThreadLanguage = LANGID(WINAPI*)();
+    auto threadLanguage = reinterpret_cast<ThreadLanguage>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetThreadUILanguage")));
+    return editorLanguageFor(threadLanguage ? threadLanguage() : GetUserDefaultUILanguage());
 }
 
 const DLGTEMPLATE* FindEditorDialog(HMODULE module, WORD language, LPCSTR name)
