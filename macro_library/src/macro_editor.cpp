@@ -348,13 +348,16 @@ void clearList(Editor& e)
 void startEditing(Editor& e)
 {
     readSelection(e);
-    if (e.list.selectedCount() != 1 || e.list.focus() < 0)
+    if (e.list.selectedCount() != 1)
         return;
     for (std::size_t i = 0; i < e.list.size(); ++i) {
-        if (e.list.row(i).selected && e.list.canEdit(i)) {
+        if (!e.list.row(i).selected)
+            continue;
+        if (e.list.canEdit(i)) {
             SetFocus(e.rows);
             ListView_EditLabel(e.rows, static_cast<int>(i));
         }
+        return;
     }
 }
 
