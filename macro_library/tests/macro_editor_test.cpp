@@ -398,11 +398,15 @@ TEST_F(MacroEditor, AddMoveCopyPasteEditDragAndGetTheMacroBack)
 
 TEST_F(MacroEditor, CustomMacrosSavedOverwrittenInsertedDeletedAndKeptOnCancel)
 {
-    WriteFileBytes(store.c_str(), StoreRecord("Old", "old$"));
+    WriteFileBytes(store.c_str(), StoreRecord("Old", "old$") + StoreRecord("Extra", "extra$"));
     Session session(library);
     const char* result = session.Run("Kind regards$", store.c_str(), [](HWND dialog) {
         HWND names = Control(dialog, IDC_CUSTOM_LIST);
-        EXPECT_EQ(SendMessageA(names, LB_GETCOUNT, 0, 0), 1);
+        EXPECT_EQ(SendMessageA(names, LB_GETCOUNT, 0, 0), 2);
+        // The Delete key in the list of custom macros deletes the selected one.
+        SendMessageA(names, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Extra"));
+        PressKeys(dialog, names, {VK_DELETE});
+        EXPECT_TRUE(WaitUntil([&] { return SendMessageA(names, LB_GETCOUNT, 0, 0) == 1; }));
 
         // Save as "Sign".
         PostClick(dialog, IDC_CUSTOM_SAVE);
@@ -425,10 +429,12 @@ TEST_F(MacroEditor, CustomMacrosSavedOverwrittenInsertedDeletedAndKeptOnCancel)
         PostMessageA(naming, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(AnswerBox(naming, IDNO), "Name already exists! Overwrite existing macro?");
         EXPECT_TRUE(IsWindowVisible(naming));
-        GUITHREADINFO gui = {};
-        gui.cbSize = sizeof(gui);
-        GetGUIThreadInfo(GetWindowThreadProcessId(naming, nullptr), &gui);
-        EXPECT_EQ(gui.hwndFocus, Control(naming, IDC_CUSTOM_NAME));
+        EXPECT_TRUE(WaitUntil([&] {
+            GUITHREADINFO gui = {};
+            gui.cbSize = sizeof(gui);
+            GetGUIThreadInfo(GetWindowThreadProcessId(naming, nullptr), &gui);
+            return gui.hwndFocus == Control(naming, IDC_CUSTOM_NAME);
+        })) << "the focus is not on the name field";
         PostMessageA(naming, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(AnswerBox(naming, IDYES), "Name already exists! Overwrite existing macro?");
         EXPECT_TRUE(WaitForDialogGone(naming));
