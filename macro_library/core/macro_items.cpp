@@ -89,6 +89,17 @@ bool parsePause(std::string_view item, std::uint32_t& ms)
     return true;
 }
 
+// "{MACRO name}" or "{/MACRO name}", the prefix without regard to case; the name may be empty.
+bool parseCustomBound(std::string_view item, std::string_view prefix, std::string_view& name)
+{
+    if (item.size() < prefix.size() + 1 || item.back() != '}')
+        return false;
+    if (!equalsIgnoreCase(item.substr(0, prefix.size()), prefix))
+        return false;
+    name = item.substr(prefix.size(), item.size() - prefix.size() - 1);
+    return true;
+}
+
 }  // namespace
 
 ItemClass classifyItem(std::string_view item)
@@ -100,8 +111,14 @@ ItemClass classifyItem(std::string_view item)
     }
     result.pauseMs = 0;
     result.keyIndex = findNamedKey(item);
-    if (result.keyIndex >= 0)
+    if (result.keyIndex >= 0) {
         result.kind = ItemKind::NamedKey;
+        return result;
+    }
+    if (parseCustomBound(item, kCustomStartPrefix, result.customName))
+        result.kind = ItemKind::CustomStart;
+    else if (parseCustomBound(item, kCustomEndPrefix, result.customName))
+        result.kind = ItemKind::CustomEnd;
     return result;
 }
 

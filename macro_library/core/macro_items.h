@@ -30,19 +30,27 @@ extern const std::array<NamedKey, kNamedKeyCount> kNamedKeys;
 // regard to case, or -1.
 int findNamedKey(std::string_view item);
 
-enum class ItemKind : std::uint8_t { Pause, NamedKey, Text };
+// CustomStart and CustomEnd mark where a custom macro inserted by the editor begins and
+// ends: "{MACRO name}" and "{/MACRO name}". They do nothing when played, so a macro built
+// from custom macros never types their names, while the editor can still show the bounds.
+enum class ItemKind : std::uint8_t { Pause, NamedKey, Text, CustomStart, CustomEnd };
 
 struct ItemClass {
     ItemKind kind = ItemKind::Text;
-    std::uint32_t pauseMs = 0;  // Pause only
-    int keyIndex = -1;          // NamedKey only
+    std::uint32_t pauseMs = 0;    // Pause only
+    int keyIndex = -1;            // NamedKey only
+    std::string_view customName;  // CustomStart and CustomEnd only; points into the item
 };
+
+inline constexpr std::string_view kCustomStartPrefix = "{MACRO ";
+inline constexpr std::string_view kCustomEndPrefix = "{/MACRO ";
 
 // The longest pause a macro can ask for. Sleep(0xFFFFFFFF) would never return, so
 // a pause with a larger (or overflowing) number of milliseconds is cut to this.
 inline constexpr std::uint32_t kMaxPauseMs = 0xFFFFFFFEu;
 
-// Pause "{PAUSE digits}" first, then a named key, else text (the empty item included).
+// Pause "{PAUSE digits}" first, then a named key, then a custom macro bound, else text
+// (the empty item included).
 ItemClass classifyItem(std::string_view item);
 
 // One piece of an item: the whole item when it fits in the item buffer, otherwise

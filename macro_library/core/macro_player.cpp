@@ -33,7 +33,8 @@ public:
         ItemPiece piece;
         while (splitter.next(piece)) {
             if (piece.first && piece.last) {
-                playItem(piece.text);
+                if (!playItem(piece.text))
+                    continue;  // a custom macro bound is no step of the macro: no delay either
             } else {
                 // An item too long for the item buffer is text, typed piece by piece;
                 // the one-shot release and the delay follow the whole item.
@@ -57,21 +58,26 @@ private:
     void modifierDown(Modifier m) { effects_.key(kModifierVk[m], scan_[m], 0); }
     void modifierUp(Modifier m) { effects_.key(kModifierVk[m], scan_[m], kKeyUp); }
 
-    void playItem(std::string_view item)
+    // False for an item that is only a mark (a custom macro bound): nothing happens.
+    bool playItem(std::string_view item)
     {
         ItemClass kind = classifyItem(item);
         switch (kind.kind) {
         case ItemKind::Pause:
             effects_.sleep(kind.pauseMs);  // a pause leaves the latches alone
-            return;
+            return true;
         case ItemKind::NamedKey:
             playNamedKey(kNamedKeys[static_cast<std::size_t>(kind.keyIndex)]);
-            return;
+            return true;
         case ItemKind::Text:
             typeText(item);
             releaseOneShots();
-            return;
+            return true;
+        case ItemKind::CustomStart:
+        case ItemKind::CustomEnd:
+            return false;  // latches untouched: "{SHIFT}${MACRO x}$a$" types a shifted a
         }
+        return true;
     }
 
     void playNamedKey(const NamedKey& key)

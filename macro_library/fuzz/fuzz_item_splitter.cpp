@@ -1,5 +1,6 @@
 // Fuzzes the item splitter against a plain reading of the "$" rules, and plays every
-// input: no piece may outgrow the item buffer and no key or button may stay down.
+// input: no piece may outgrow the item buffer and no key or button may stay down. Every
+// input also goes through the editor's list and back: each item must come back as itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "macro_items.h"
+#include "macro_list.h"
 #include "macro_player.h"
 
 using namespace fennick::macro;
@@ -80,6 +82,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (splitMacro(macro) != referenceSplit(macro))
         std::abort();
+
+    // Through the editor: the same items, except that a custom macro bound may come back with
+    // its keyword in capitals.
+    MacroList list("start", "end");
+    list.insertMacro(macro);
+    std::vector<std::string> before = splitMacro(macro);
+    std::vector<std::string> after = splitMacro(list.serialise());
+    if (before.size() != after.size() || list.size() != before.size() + 2)
+        std::abort();
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i] == after[i])
+            continue;
+        ItemClass was = classifyItem(before[i]);
+        ItemClass is = classifyItem(after[i]);
+        bool bound = was.kind == ItemKind::CustomStart || was.kind == ItemKind::CustomEnd;
+        if (!bound || was.kind != is.kind || was.customName != is.customName)
+            std::abort();
+    }
 
     KeyStateEffects system;
     HeldInputLedger ledger;

@@ -1,7 +1,11 @@
-// The macro library's exports (RunMacro, FreeMacroDll) and its release of held keys at process end.
+// The macro library's exports (RunMacro, ComposeMacro, FreeMacroDll) and its release of held keys at process end.
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "macro_editor.h"
 
 #include "macro_player.h"
 #include "win32_macro_effects.h"
@@ -14,7 +18,7 @@ namespace {
 
 struct MacroLibrary {
     HMODULE module = nullptr;
-    char* composed = nullptr;  // the string ComposeMacro returned last, owned here
+    char* composed = nullptr;  // the string ComposeMacro returned last, owned here (malloc)
     HeldInputLedger held;      // keys and buttons a running macro has down
 };
 
@@ -34,6 +38,45 @@ extern "C" int WINAPI RunMacro(const char* macro, int delayMs)
     LedgerEffects tracked(system, g_library.held);
     fennick::macro::playMacro(macro, delayMs, tracked);
     return 1;
+}
+
+namespace {
+
+char* copyOf(const std::string& text)
+{
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy)
+        std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+// The caption is a title and is cut at 63 characters; the path is kept whole, as a cut path
+// would name another file.
+constexpr std::size_t kMaxCaptionLength = 63;
+
+}  // namespace
+
+extern "C" char* WINAPI ComposeMacro(HWND owner, const char* caption, const char* initialMacro,
+                                      const char* customMacroPath)
+{
+    if (!owner || !caption)
+        return nullptr;
+    // The previous result goes first, then the initial macro is copied: a caller passes its own copy.
+    std::free(g_library.composed);
+    g_library.composed = initialMacro ? copyOf(initialMacro) : nullptr;
+
+    fennick::macro::EditorRequest request;
+    request.module = g_library.module;
+    request.owner = owner;
+    request.caption = std::string(caption).substr(0, kMaxCaptionLength);
+    request.initialMacro = g_library.composed;
+    request.storePath = customMacroPath ? customMacroPath : "";
+    std::string result;
+    if (fennick::macro::RunMacroEditor(request, result)) {
+        std::free(g_library.composed);
+        g_library.composed = copyOf(result);
+    }
+    return g_library.composed;
 }
 
 extern "C" void WINAPI FreeMacroDll(void)

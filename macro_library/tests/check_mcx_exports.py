@@ -1,9 +1,9 @@
-"""The macro DLL exports exactly RunMacro and FreeMacroDll by name, and every language copy is the same build."""
+"""The macro DLL exports exactly RunMacro, ComposeMacro and FreeMacroDll by name, and every language copy is the same build."""
 import os
 import struct
 import sys
 
-EXPECTED = ["FreeMacroDll", "RunMacro"]
+EXPECTED = ["ComposeMacro", "FreeMacroDll", "RunMacro"]
 
 
 def exported_names(path):

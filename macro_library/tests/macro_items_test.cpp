@@ -191,3 +191,17 @@ TEST(Composition, NothingBelowTheLetterRange)
     for (int c = 0; c < 0xC0; ++c)
         EXPECT_EQ(composeCharacter(static_cast<unsigned char>(c)).count, 0) << c;
 }
+
+TEST(ClassifyItem, CustomMacroBoundsCarryTheirName)
+{
+    ItemClass start = classifyItem("{MACRO Greeting}");
+    EXPECT_EQ(start.kind, ItemKind::CustomStart);
+    EXPECT_EQ(start.customName, "Greeting");
+    ItemClass end = classifyItem("{/macro Greet}ing}");
+    EXPECT_EQ(end.kind, ItemKind::CustomEnd);
+    EXPECT_EQ(end.customName, "Greet}ing");
+    EXPECT_EQ(classifyItem("{MACRO }").kind, ItemKind::CustomStart);  // the naming dialog accepts an empty name
+    EXPECT_EQ(classifyItem("{MACRO }").customName, "");
+    for (const char* item : {"{MACRO}", "{MACRO x", "{MACROx}", "MACRO x}", "{/MACRO}", "{MACRO x}y", "-- Macro start x --"})
+        EXPECT_EQ(classifyItem(item).kind, ItemKind::Text) << item;
+}

@@ -121,6 +121,14 @@ TEST(MacroPlayer, SecondModifierItemHoldsUntilTheThird)
                       "C down 2e", "C up 2e"}));
 }
 
+TEST(MacroPlayer, CustomMacroBoundsDoNothingAndAreNoStep)
+{
+    // Neither typed nor delayed, and a one-shot Shift still covers the next real item.
+    EXPECT_EQ(play("{SHIFT}${MACRO Sign}$a${/MACRO Sign}$b$", 100),
+              Events({"Shift down 2a", "sleep 100", "A down 1e", "A up 1e", "Shift up 2a", "sleep 100",
+                      "B down 30", "B up 30", "sleep 100"}));
+}
+
 TEST(MacroPlayer, LatchedModifiersAreReleasedAtTheEnd)
 {
     EXPECT_EQ(play("{ALT}$"), Events({"Alt down 38", "Alt up 38"}));
