@@ -7,7 +7,7 @@
 
 namespace fennick::show {
 
-enum class PictureLoad { Loaded, Missing, TooLarge, NotAPicture, Undecodable };
+enum class PictureLoad { None, Loaded, Missing, TooLarge, NotAPicture, Undecodable, PathTooLong };
 
 // Keeps the last decoded picture and reuses it while its file has the same size and write time,
 // so a repaint does not decode the file again; a changed file is read afresh.

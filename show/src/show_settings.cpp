@@ -134,7 +134,10 @@ std::string ReadCurrentProfile()
 bool WriteCurrentProfile(const std::string& path)
 {
     Key key(true);
-    return key && RegSetValueExA(key.get(), kCurProfileValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+    // The system counts a terminator the caller left out when a zero byte follows the data; a
+    // non-zero byte there keeps the stored length equal to the string length.
+    std::string data = path + '\x01';
+    return key && RegSetValueExA(key.get(), kCurProfileValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
                                  static_cast<DWORD>(path.size())) == ERROR_SUCCESS;
 }
 

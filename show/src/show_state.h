@@ -25,6 +25,7 @@ struct Show {
     JoystickDirections joystick;
     PictureCache pictures;
     int pictureDraws = 0;
+    PictureLoad lastLoad = PictureLoad::None;
     // The action the user last chose in each row of the actions dialog during this run.
     int32_t chosenActions[kSlotCount] = {};
     COLORREF customColours[16] = {};

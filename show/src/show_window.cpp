@@ -25,14 +25,16 @@ public:
     void drawPicture(const std::string& path) override
     {
         std::string full;
-        if (!resolvePath(g.folder, path, &full))
-            return;  // too long for a path: refused, never cut into another file's name
+        ++g.pictureDraws;
+        if (!resolvePath(g.folder, path, &full)) {
+            g.lastLoad = PictureLoad::PathTooLong;  // refused, never cut into another file's name
+            return;
+        }
         RECT client;
         GetClientRect(g.window, &client);
         HDC dc = GetDC(g.window);
-        g.pictures.draw(dc, client, full);
+        g.lastLoad = g.pictures.draw(dc, client, full);
         ReleaseDC(g.window, dc);
-        ++g.pictureDraws;
     }
     void playSound(const std::string& path) override
     {
@@ -368,7 +370,8 @@ int RunMessageLoop()
 ShowSnapshot CurrentShow()
 {
     return {g.model,       g.engine.currentSlot(), g.settings.fadeMs, g.settings.keyboard, g.settings.background,
-            g.fullScreen,  g.profile,              g.pictureDraws,    g.pictures.decodes()};
+            g.fullScreen,  g.profile,              g.pictureDraws,    g.pictures.decodes(),
+            static_cast<int>(g.lastLoad)};
 }
 
 }  // namespace fennick::show

@@ -41,6 +41,7 @@ struct ShowSnapshot {
     std::string profile;
     int pictureDraws;  // pictures drawn by a make (repaints not counted)
     int decodes;       // files decoded
+    int lastLoad;      // what happened to the last picture a make drew (PictureLoad)
 };
 ShowSnapshot CurrentShow();
 
