@@ -103,7 +103,7 @@ def remove_profiles():
             os.remove(os.path.join(h.BIN, name))
 
 
-def settings(model=None, keyboard=None):
+def settings(model=None, keyboard=None, profile=PROFILE):
     """A known registry state: COM1 with the default codes, a teal background, the test's profile."""
     h.release_port_library()
     h.reg_delete_key(FENNICK_KEY)
@@ -117,7 +117,7 @@ def settings(model=None, keyboard=None):
     if keyboard is not None:
         h.reg_set_dword(SHOW_KEY, "EnableKeyb", keyboard)
     h.reg("add", SHOW_KEY, "/v", "CurProfile", "/t", "REG_SZ", "/d",
-          windows_path(os.path.join(h.BIN, PROFILE + ".bd2")), "/f")
+          windows_path(os.path.join(h.BIN, profile + ".bd2")), "/f")
 
 
 class FileOpens:
