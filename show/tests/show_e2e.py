@@ -156,48 +156,15 @@ class FileOpens:
         os.close(self.fd)
 
 
-class Show:
+class Show(h.Program):
     """A FennickShow.exe process started in bin/ and its main window."""
 
     def __init__(self, title="FennickShow - " + PROFILE, wait=True):
-        self.process = h.start("FennickShow.exe", cwd=h.BIN)
-        self.window = h.wait_window("FennickShow", title) if wait else 0
-        if wait:
-            h.check(self.window, "the show window did not appear")
-
-    def post(self, message, wparam=0, lparam=0):
-        code, text = h.probe("post", self.window, message, wparam, lparam)
-        h.check(code == 0, "post failed: " + text)
+        super().__init__("FennickShow.exe", "FennickShow", title, wait)
 
     def key(self, vk):
         self.post(WM_KEYDOWN, vk)
         self.post(WM_KEYUP, vk)
-
-    def client_rect(self):
-        code, text = h.probe("client-rect", self.window)
-        h.check(code == 0, "no client rectangle: " + text)
-        return [int(v) for v in text.split()]
-
-    def close(self):
-        if self.window:
-            self.post(WM_CLOSE)
-        try:
-            code = self.process.wait(timeout=30)
-        except Exception:  # noqa: BLE001 - any hang is a failure; end our own process
-            self.process.kill()
-            raise AssertionError("the show did not end after WM_CLOSE")
-        h.check(code == 0, "the show exited with %s" % code)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        if self.process.poll() is None:
-            try:
-                self.close()
-            except AssertionError:
-                pass
-        return False
 
 
 def near(seen, colour, tolerance=24):
