@@ -381,7 +381,8 @@ TEST_F(ShowWindowTest, PlacementDefaultsMinimizedComesBackNormalAndFullScreenCom
 {
     storeModel(0);
     start();
-    WINDOWPLACEMENT placement = {sizeof(placement)};
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof(placement);
     GetWindowPlacement(window, &placement);
     RECT work;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
@@ -399,7 +400,8 @@ TEST_F(ShowWindowTest, PlacementDefaultsMinimizedComesBackNormalAndFullScreenCom
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
     ASSERT_EQ(stored.size(), 44u);
 
-    WINDOWPLACEMENT minimized = {sizeof(minimized)};
+    WINDOWPLACEMENT minimized = {};
+    minimized.length = sizeof(minimized);
     minimized.showCmd = SW_SHOWMINIMIZED;
     minimized.rcNormalPosition = {100, 90, 500, 400};
     setRaw(kPlacementValue, REG_BINARY, &minimized, sizeof(minimized));
