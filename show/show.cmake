@@ -22,9 +22,9 @@ target_link_libraries(show_shell PUBLIC show_core fennick_common comdlg32 ole32 
 add_dependencies(show_shell show_assets)
 
 if(TARGET swibus)
-  add_executable(FennickShow WIN32 src/main.cpp src/swibus_port_monitor.cpp ${SHOW_RC})
+  add_executable(FennickShow WIN32 src/main.cpp ${SHOW_RC})
   target_include_directories(FennickShow PRIVATE ${SHOW_RC_INCLUDES})
-  target_link_libraries(FennickShow PRIVATE show_shell swibus)
+  target_link_libraries(FennickShow PRIVATE show_shell fennick_port_client)
   fennick_deliverable(FennickShow)
 else()
   message(STATUS "FennickShow waits for the swibus library target")

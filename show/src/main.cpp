@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     HANDLE instanceMutex = nullptr;
     if (!fennick::ClaimSingleInstance(kInstanceMutex, &instanceMutex, showAlreadyRunning))
         return fennick::kExitAlreadyRunning;
-    ShowServices services{&SwibusPortMonitor(), &fennick::WinmmJoystick(), &SystemActions()};
+    ShowServices services{&fennick::SwibusPortMonitor(), &fennick::WinmmJoystick(), &SystemActions()};
     if (!StartShow(instance, services))
         return 1;
     int code = RunMessageLoop();

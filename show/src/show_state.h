@@ -36,7 +36,7 @@ extern Show g;
 void RepaintShow();
 void UpdateTitle();
 void RemakeBackgroundBrush();
-void CentreOverOwner(HWND dialog);
+using fennick::CentreOverOwner;
 std::string LoadText(UINT id);
 
 // The dialogs; each modal and owned by the main window.

@@ -4,7 +4,6 @@
 #include <mmsystem.h>
 #include <ole2.h>
 
-#include "fennick/dialog_position.h"
 #include "fennick/switch_codes.h"
 #include "fennick/win32_common.h"
 #include "resource.h"
@@ -291,18 +290,6 @@ void RemakeBackgroundBrush()
     g.brush = CreateSolidBrush(g.settings.background);
     if (old)
         DeleteObject(old);
-}
-
-void CentreOverOwner(HWND dialog)
-{
-    HWND owner = GetWindow(dialog, GW_OWNER);
-    RECT ownerRect, dialogRect;
-    if (!owner || !GetWindowRect(owner, &ownerRect) || !GetWindowRect(dialog, &dialogRect))
-        return;
-    int width = dialogRect.right - dialogRect.left, height = dialogRect.bottom - dialogRect.top;
-    int x = centredOrigin((ownerRect.left + ownerRect.right) / 2, width, GetSystemMetrics(SM_CXFULLSCREEN));
-    int y = centredOrigin((ownerRect.top + ownerRect.bottom) / 2, height, GetSystemMetrics(SM_CYFULLSCREEN));
-    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::string LoadText(UINT id)

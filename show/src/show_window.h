@@ -5,7 +5,8 @@
 #include <string>
 
 #include "fennick/joystick_reader.h"
-#include "port_monitor.h"
+#include "fennick/port_monitor.h"
+#include "outside_actions.h"
 
 namespace fennick::show {
 

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 #include <string.h>
 
-#include "port_monitor.h"
+#include "outside_actions.h"
 
 namespace fennick::show {
 

@@ -43,8 +43,9 @@ public:
         return 1;
     }
     int showSettings() override { return ++settingsShown; }
+    int write(const char*, int) override { return ++writes; }
     HWND registered = nullptr;
-    int registrations = 0, removals = 0, settingsShown = 0;
+    int registrations = 0, removals = 0, settingsShown = 0, writes = 0;
 };
 
 class ScriptedJoystick : public JoystickReader {
@@ -444,6 +445,7 @@ TEST_F(ShowWindowTest, WithoutAStoredModelTheDialogAsksAndTheAnswerIsStoredAtOnc
     EXPECT_TRUE(unregisteredOnUsb);
     EXPECT_EQ(port.settingsShown, 1);
     EXPECT_EQ(port.registered, window);
+    EXPECT_EQ(port.writes, 0);  // the show never sends to the box
     EXPECT_EQ(CurrentShow().model, 1u);
     EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), 1u);
     EXPECT_EQ(title(), "FennickShow");
