@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "fennick/dialog_answer.h"
+#include "fennick/test_doubles.h"
 #include "fennick/switch_codes.h"
 #include "fennick/win32_common.h"
 #include "picture.h"
@@ -23,60 +23,10 @@
 using namespace fennick;
 using namespace fennick::show;
 using fennick::testing::DialogAnswer;
+using fennick::testing::RecordingPort;
+using fennick::testing::ScriptedJoystick;
 
 namespace {
-
-class RecordingPort : public PortMonitor {
-public:
-    int isRegistered(HWND window) override { return window && window == registered; }
-    int registerWindow(HWND window) override
-    {
-        ++registrations;
-        registered = window;
-        return 1;
-    }
-    int unregisterWindow(HWND window) override
-    {
-        ++removals;
-        if (window == registered)
-            registered = nullptr;
-        return 1;
-    }
-    int showSettings() override { return ++settingsShown; }
-    int write(const char*, int) override { return ++writes; }
-    HWND registered = nullptr;
-    int registrations = 0, removals = 0, settingsShown = 0, writes = 0;
-};
-
-class ScriptedJoystick : public JoystickReader {
-public:
-    bool capture(HWND window, unsigned periodMs) override
-    {
-        captured = window;
-        period = periodMs;
-        ++captures;
-        return true;
-    }
-    void release() override { released = true; }
-    bool capabilities(JoystickRange* out) override
-    {
-        *out = {0, 65535, 0, 65535};
-        return true;
-    }
-    bool read(JoystickReading* reading) override
-    {
-        if (script.empty())
-            return false;
-        *reading = script.front();
-        script.pop_front();
-        return true;
-    }
-    std::deque<JoystickReading> script;
-    HWND captured = nullptr;
-    unsigned period = 0;
-    int captures = 0;
-    bool released = false;
-};
 
 class RecordingActions : public OutsideActions {
 public:
@@ -445,7 +395,7 @@ TEST_F(ShowWindowTest, WithoutAStoredModelTheDialogAsksAndTheAnswerIsStoredAtOnc
     EXPECT_TRUE(unregisteredOnUsb);
     EXPECT_EQ(port.settingsShown, 1);
     EXPECT_EQ(port.registered, window);
-    EXPECT_EQ(port.writes, 0);  // the show never sends to the box
+    EXPECT_TRUE(port.writes.empty());  // the show never sends to the box
     EXPECT_EQ(CurrentShow().model, 1u);
     EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), 1u);
     EXPECT_EQ(title(), "FennickShow");

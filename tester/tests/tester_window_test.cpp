@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 
-#include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "fennick/dialog_answer.h"
+#include "fennick/test_doubles.h"
 #include "fennick/switch_codes.h"
 #include "fennick/win32_common.h"
 #include "resource.h"
@@ -20,71 +19,10 @@
 using namespace fennick;
 using namespace fennick::tester;
 using fennick::testing::DialogAnswer;
+using fennick::testing::RecordingPort;
+using fennick::testing::ScriptedJoystick;
 
 namespace {
-
-class RecordingPort : public PortMonitor {
-public:
-    int isRegistered(HWND window) override { return window == registered; }
-    int registerWindow(HWND window) override
-    {
-        ++registrations;
-        registered = window;
-        return 1;
-    }
-    int unregisterWindow(HWND window) override
-    {
-        ++removals;
-        if (window == registered)
-            registered = nullptr;
-        return 1;
-    }
-    int showSettings() override { return ++settingsShown; }
-    int write(const char* bytes, int count) override
-    {
-        writes.emplace_back(bytes, count);
-        return 1;
-    }
-
-    HWND registered = nullptr;
-    int registrations = 0, removals = 0, settingsShown = 0;
-    std::vector<std::string> writes;
-};
-
-// Each reading is taken once; an empty script or a `failure` entry makes the read fail.
-class ScriptedJoystick : public JoystickReader {
-public:
-    bool capture(HWND window, unsigned periodMs) override
-    {
-        captured = window;
-        period = periodMs;
-        return true;
-    }
-    void release() override { released = true; }
-    bool capabilities(JoystickRange* out) override
-    {
-        *out = range;
-        return true;
-    }
-    bool read(JoystickReading* reading) override
-    {
-        if (script.empty())
-            return false;
-        JoystickReading next = script.front();
-        script.pop_front();
-        if (next.buttons == kFailure)
-            return false;
-        *reading = next;
-        return true;
-    }
-
-    static constexpr uint32_t kFailure = 0xFFFFFFFF;
-    JoystickRange range{0, 65535, 0, 65535};
-    std::deque<JoystickReading> script;
-    HWND captured = nullptr;
-    unsigned period = 0;
-    bool released = false;
-};
 
 void deleteSettings()
 {
