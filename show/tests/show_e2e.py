@@ -334,13 +334,19 @@ def test_a_repeated_make_of_picture_and_sound_plays_again_without_redrawing():
             time.sleep(0.1)
         h.check(opens.counts[sound] >= 1, "the first make did not play the sound")
         h.check(opens.counts[picture] >= 1, "the first make did not read the picture")
-        time.sleep(1.0)  # the covering child's repaint reads the picture file too; let it pass
+        # The covering child's repaint reads the picture file too: wait until the opens stop.
+        settled, deadline = dict(opens.poll()), time.monotonic() + 10
+        while time.monotonic() < deadline:
+            time.sleep(0.5)
+            if opens.poll() == settled:
+                break
+            settled = dict(opens.counts)
         opens.reset()
         device.press("fire", 50)
         deadline = time.monotonic() + 10
         while opens.poll()[sound] == 0 and time.monotonic() < deadline:
             time.sleep(0.1)
-        time.sleep(0.5)
+        # A redraw would read the picture before the sound starts: by now it would show.
         counts = opens.poll()
         h.check(counts[sound] >= 1, "the repeated make did not play the sound again")
         h.check(counts[picture] == 0, "the repeated make read the picture again (%d opens)" % counts[picture])
