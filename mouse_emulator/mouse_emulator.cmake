@@ -24,9 +24,9 @@ target_link_libraries(mouse_shell PUBLIC mouse_core fennick_common winmm gdi32 u
 add_dependencies(mouse_shell mouse_assets)
 
 if(TARGET swibus)
-  add_executable(FennickMouse WIN32 src/main.cpp src/swibus_port_monitor.cpp ${MOUSE_RC})
+  add_executable(FennickMouse WIN32 src/main.cpp ${MOUSE_RC})
   target_include_directories(FennickMouse PRIVATE ${MOUSE_RC_INCLUDES})
-  target_link_libraries(FennickMouse PRIVATE mouse_shell swibus)
+  target_link_libraries(FennickMouse PRIVATE mouse_shell fennick_port_client)
   fennick_deliverable(FennickMouse)
   fennick_version_resource(FennickMouse "Fennick mouse emulator")
 else()

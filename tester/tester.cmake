@@ -20,9 +20,9 @@ target_link_libraries(tester_shell PUBLIC tester_core fennick_common comctl32 wi
 add_dependencies(tester_shell tester_assets)
 
 if(TARGET swibus)
-  add_executable(FennickTest WIN32 src/main.cpp src/swibus_port_monitor.cpp ${TESTER_RC})
+  add_executable(FennickTest WIN32 src/main.cpp ${TESTER_RC})
   target_include_directories(FennickTest PRIVATE ${TESTER_RC_INCLUDES})
-  target_link_libraries(FennickTest PRIVATE tester_shell swibus)
+  target_link_libraries(FennickTest PRIVATE tester_shell fennick_port_client)
   fennick_deliverable(FennickTest)
   fennick_version_resource(FennickTest "Fennick device tester")
 else()

@@ -166,10 +166,82 @@ def mouse(device):
     log("  mouse emulator closed")
 
 
+def make_show_files():
+    """Pictures in the three formats the show offers, a chime, and the profile "Demo" that binds them."""
+    def picture(name, *drawing):
+        subprocess.run(["convert", "-size", "480x360"] + list(drawing) + [os.path.join(h.BIN, name)], check=True,
+                       timeout=120)
+    picture("demo_show_sun.bmp", "xc:skyblue", "-fill", "gold", "-draw", "circle 240,180 240,70")
+    picture("demo_show_house.gif", "xc:lightgreen", "-fill", "firebrick", "-draw", "rectangle 170,170 310,300",
+            "-fill", "saddlebrown", "-draw", "polygon 150,170 240,80 330,170")
+    picture("demo_show_colours.jpg", "-seed", "3", "plasma:fractal")
+    picture("demo_show_star.bmp", "xc:midnightblue", "-fill", "orchid",
+            "-draw", "polygon 240,40 275,140 380,140 295,200 325,300 240,240 155,300 185,200 100,140 205,140")
+    import math
+    import struct
+    import wave
+    with wave.open(os.path.join(h.BIN, "demo_show_chime.wav"), "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(22050)
+        out.writeframes(b"".join(struct.pack("<h", int(9000 * math.exp(-i / 6000.0) * math.sin(i * 0.2)))
+                                 for i in range(15000)))
+    slots = [(1, "demo_show_sun.bmp", ""), (1, "demo_show_house.gif", ""), (1, "demo_show_colours.jpg", ""),
+             (2, "demo_show_chime.wav", ""), (4, "demo_show_star.bmp", "demo_show_chime.wav")]
+    lines = []
+    for n, (action, first, second) in enumerate(slots, start=1):
+        lines += ["[Button%d]" % n, "BtCmd=%d" % action, "BtCmdText1=" + first, "BtCmdText2=" + second]
+    with open(os.path.join(h.BIN, "Demo.bd2"), "w", newline="\r\n") as out:
+        out.write("\n".join(lines) + "\n")
+
+
+def remove_show_files():
+    for name in os.listdir(h.BIN):
+        if name.startswith("demo_show_") or name == "Demo.bd2":
+            os.remove(os.path.join(h.BIN, name))
+
+
+def show(device):
+    """The cause-and-effect show: each switch of the box shows its picture (BMP, GIF, JPEG), plays a
+    chime or both; Esc fills the screen."""
+    if not exists("FennickShow.exe"):
+        return
+    sys.path.insert(0, os.path.join(h.REPO, "show", "tests"))
+    import show_e2e as s  # the show's own drivers: settings, window, pixels
+    log("cause-and-effect show: FennickShow with the serial model on COM1 and pictures made by the demo")
+    make_show_files()
+    s.settings(model=1, profile="Demo")
+    try:
+        with s.Show(title="FennickShow - Demo") as app:
+            centre = s.centre(app.client_rect())
+            for _ in range(15):  # the server opens the port after the window shows
+                device.press("down", 80)
+                _, seen = s.wait_pixel(centre, s.BACKGROUND, "demo", timeout=1.5)
+                if seen != s.BACKGROUND:
+                    break
+                s.dismiss_port_error()
+            for switch, what in (("down", "switch 1: the sun (BMP)"), ("up", "switch 2: the house (GIF)"),
+                                 ("right", "switch 3: colours (JPEG)"), ("fire", "switch 5: the star and the chime")):
+                device.press(switch, 80)
+                time.sleep(1.5)
+                shot("show_" + switch)
+                log("  " + what)
+            app.key(s.VK_ESCAPE)
+            time.sleep(1.5)
+            shot("show_full_screen")
+            log("  Esc: full screen; Esc again: back")
+            app.key(s.VK_ESCAPE)
+            app.close()
+        log("  show closed")
+    finally:
+        remove_show_files()
+
+
 def main():
     global LOG
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--headless", action="store_true", help="scripted run even with a display")
+    parser.add_argument("--show", action="store_true", help="interactive: the cause-and-effect show instead of the tester")
     args = parser.parse_args()
     interactive = bool(os.environ.get("DISPLAY")) and sys.stdin.isatty() and not args.headless
 
@@ -179,23 +251,30 @@ def main():
     subprocess.run([session, "start", h.BUILD], check=True, stdin=subprocess.DEVNULL)
     try:
         if interactive:
-            run_interactive()
+            run_interactive(args.show)
         else:
             with h.VirtualDevice(com=1) as device:
                 serial_line(device)
                 port_monitor(device)
                 tester(device)
                 mouse(device)
+                show(device)
         log("done; log in " + os.path.relpath(LOG.name, h.REPO))
     finally:
         subprocess.run([session, "stop", h.BUILD], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
     return 0
 
 
-def run_interactive():
-    """Starts the tester (or a plain swibus client) and hands the terminal to the box's keypad."""
+def run_interactive(show_wanted=False):
+    """Starts the tester, the show with --show (or a plain swibus client) and hands the terminal to the box's keypad."""
     program = None
-    if exists("FennickTest.exe"):
+    if show_wanted and exists("FennickShow.exe"):
+        make_show_files()
+        sys.path.insert(0, os.path.join(h.REPO, "show", "tests"))
+        import show_e2e as s
+        s.settings(model=1, profile="Demo")
+        program = h.start("FennickShow.exe", cwd=h.BIN)
+    elif exists("FennickTest.exe"):
         h.reg_set_dword(r"HKCU\SOFTWARE\Velmora\Fennick", "FNType", 1)
         h.reg_set_dword(r"HKCU\SOFTWARE\Velmora\Fennick\FennickTest", "JoystickMode", 0)
         h.reg_set_dword(r"HKCU\Software\Velmora\Swibus", "ComPort", 1)
@@ -204,8 +283,18 @@ def run_interactive():
         program = subprocess.Popen([h.WINE_RUN, h.program("swibus_test_client.exe")], env=h.session_env())
     log("the box is on COM1; press its switches here (q quits)")
     subprocess.run([sys.executable, h.VSWITCH, "--prefix", h.PREFIX, "--com", "1"], env=h.session_env())
+    if show_wanted and program and program.poll() is None:
+        window = h.wait_window("FennickShow", "-", 2000)
+        if window:
+            h.probe("post", window, 0x0010, 0, 0)  # WM_CLOSE: the show keeps its settings and ends
+            try:
+                program.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                pass
     if program and program.poll() is None:
         program.terminate()
+    if show_wanted:
+        remove_show_files()
 
 
 if __name__ == "__main__":

@@ -255,6 +255,49 @@ class VirtualDevice:
         return got
 
 
+class Program:
+    """A program of the suite started in bin/ (its program folder) and its main window, for a `with`
+    block: close() asks it to end with WM_CLOSE and expects exit code 0."""
+
+    def __init__(self, exe, window_class, title, wait=True):
+        self.exe = exe
+        self.process = start(exe, cwd=BIN)
+        self.window = wait_window(window_class, title) if wait else 0
+        if wait:
+            check(self.window, "the %s window did not appear" % exe)
+
+    def post(self, message, wparam=0, lparam=0):
+        code, text = probe("post", self.window, message, wparam, lparam)
+        check(code == 0, "post failed: " + text)
+
+    def client_rect(self):
+        """(left, top, right, bottom) of the client area in screen coordinates."""
+        code, text = probe("client-rect", self.window)
+        check(code == 0, "no client rectangle: " + text)
+        return [int(v) for v in text.split()]
+
+    def close(self):
+        if self.window:
+            self.post(0x0010)  # WM_CLOSE
+        try:
+            code = self.process.wait(timeout=30)
+        except Exception:  # noqa: BLE001 - any hang is a failure; end our own process
+            self.process.kill()
+            raise AssertionError("%s did not end after WM_CLOSE" % self.exe)
+        check(code == 0, "%s exited with %s" % (self.exe, code))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            try:
+                self.close()
+            except AssertionError:
+                pass
+        return False
+
+
 def check(condition, message):
     if not condition:
         raise AssertionError(message)

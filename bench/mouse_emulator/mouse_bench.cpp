@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     SetCursorPos(atoi(argv[1]), atoi(argv[2]));
     g_idleMs = strtoul(argv[3], nullptr, 10);
     g_pointer.moves.reserve(4096);
-    MouseServices services{&SwibusPortMonitor(), &fennick::WinmmJoystick(), &g_pointer, &SystemCursorScheme()};
+    MouseServices services{&fennick::SwibusPortMonitor(), &fennick::WinmmJoystick(), &g_pointer, &SystemCursorScheme()};
     g_bar = StartMouse(GetModuleHandleA(nullptr), SW_SHOWNOACTIVATE, services);
     if (!g_bar)
         return 3;

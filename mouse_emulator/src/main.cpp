@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     HANDLE instanceMutex = nullptr;
     if (!fennick::ClaimSingleInstance(kInstanceMutex, &instanceMutex, showAlreadyRunning))
         return fennick::kExitAlreadyRunning;
-    MouseServices services{&SwibusPortMonitor(), &fennick::WinmmJoystick(), &SystemPointer(), &SystemCursorScheme()};
+    MouseServices services{&fennick::SwibusPortMonitor(), &fennick::WinmmJoystick(), &SystemPointer(), &SystemCursorScheme()};
     if (!StartMouse(instance, showCommand, services))
         return 0;
     int code = RunMessageLoop();

@@ -3,19 +3,10 @@
 #include <windows.h>
 
 #include "fennick/joystick_reader.h"
+#include "fennick/port_monitor.h"
 #include "motion_engine.h"
 
 namespace fennick::mouse {
-
-// The port monitor calls of the mouse emulator.
-class PortMonitor {
-public:
-    virtual ~PortMonitor() = default;
-    virtual int isRegistered(HWND window) = 0;
-    virtual int registerWindow(HWND window) = 0;
-    virtual int unregisterWindow(HWND window) = 0;
-    virtual int showSettings() = 0;
-};
 
 // The system pointer: moves and button events at the pointer's position.
 class PointerDevice {
@@ -41,7 +32,6 @@ struct MouseServices {
     SystemCursors* cursors;
 };
 
-PortMonitor& SwibusPortMonitor();
 PointerDevice& SystemPointer();
 SystemCursors& SystemCursorScheme();
 

@@ -57,6 +57,7 @@ public:
         return 1;
     }
     int showSettings() override { return 1; }
+    int write(const char*, int) override { return 1; }
     HWND registered = nullptr;
 };
 

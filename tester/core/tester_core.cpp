@@ -131,16 +131,6 @@ int shapesToDraw(const ShapeGeometry& g, bool joystickMode, uint32_t model, uint
     return 5;
 }
 
-int centredOrigin(int ownerCentre, int dialogSize, int screenSize)
-{
-    int origin = ownerCentre - dialogSize / 2;
-    if (origin < 0)
-        origin = 0;
-    if (origin + dialogSize > screenSize)
-        origin = screenSize - dialogSize;
-    return origin;
-}
-
 // ---- device query -------------------------------------------------------------
 
 void ReplyBuffer::clear()

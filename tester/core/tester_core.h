@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fennick/dialog_position.h"
 #include "fennick/joystick.h"
 
 namespace fennick::tester {
@@ -78,7 +79,7 @@ struct Shape {
 int shapesToDraw(const ShapeGeometry& geometry, bool joystickMode, uint32_t model, uint32_t state, Shape out[5]);
 
 // A dialog's origin on one axis: centred on the owner's centre, kept on the screen.
-int centredOrigin(int ownerCentre, int dialogSize, int screenSize);
+using fennick::centredOrigin;
 
 // ---- device query -------------------------------------------------------------
 // Bytes the device answers to a query. The buffer holds 128 bytes; later bytes

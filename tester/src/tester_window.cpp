@@ -54,18 +54,6 @@ void clearToWhite(HWND window)
     repaint(window);
 }
 
-void centreOverOwner(HWND dialog)
-{
-    HWND owner = GetWindow(dialog, GW_OWNER);
-    RECT ownerRect, dialogRect;
-    if (!owner || !GetWindowRect(owner, &ownerRect) || !GetWindowRect(dialog, &dialogRect))
-        return;
-    int width = dialogRect.right - dialogRect.left, height = dialogRect.bottom - dialogRect.top;
-    int x = centredOrigin((ownerRect.left + ownerRect.right) / 2, width, GetSystemMetrics(SM_CXFULLSCREEN));
-    int y = centredOrigin((ownerRect.top + ownerRect.bottom) / 2, height, GetSystemMetrics(SM_CYFULLSCREEN));
-    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void updateQueryItem()
 {
     HMENU menu = GetMenu(g.window);
@@ -85,7 +73,7 @@ INT_PTR CALLBACK typeBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
-        centreOverOwner(dialog);
+        CentreOverOwner(dialog);
         CheckRadioButton(dialog, IDC_MODEL_USB, IDC_MODEL_SERIAL,
                          g.model == kModelSerial ? IDC_MODEL_SERIAL : IDC_MODEL_USB);
         EnableWindow(GetDlgItem(dialog, IDC_PORT_SETTINGS), g.model == kModelSerial);
@@ -120,7 +108,7 @@ INT_PTR CALLBACK optionsBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_INITDIALOG:
-        centreOverOwner(dialog);
+        CentreOverOwner(dialog);
         CheckRadioButton(dialog, IDC_OPTION_SWITCHES, IDC_OPTION_JOYSTICK, IDC_OPTION_SWITCHES);
         return TRUE;
     case WM_COMMAND:
@@ -138,7 +126,7 @@ INT_PTR CALLBACK queryBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 {
     switch (message) {
     case WM_INITDIALOG:
-        centreOverOwner(dialog);
+        CentreOverOwner(dialog);
         SetDlgItemTextA(dialog, IDC_QUERY_RESULT, reinterpret_cast<const char*>(lParam));
         // Focus on OK, so the answer is not shown selected and Enter closes the box.
         SetFocus(GetDlgItem(dialog, IDOK));

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fennick/joystick_reader.h"
-#include "port_monitor.h"
+#include "fennick/port_monitor.h"
 
 namespace fennick::tester {
 

@@ -38,44 +38,11 @@ def settings(model=None, joystick_mode=None):
         h.reg_set_dword(TESTER_KEY, "JoystickMode", joystick_mode)
 
 
-class Tester:
+class Tester(h.Program):
     """A FennickTest.exe process started in bin/ (so "test.wav" is found) and its main window."""
 
     def __init__(self, wait=True):
-        self.process = h.start("FennickTest.exe", cwd=h.BIN)
-        self.window = h.wait_window("FennickTest", "FennickTest") if wait else 0
-        if wait:
-            h.check(self.window, "the tester window did not appear")
-
-    def post(self, message, wparam=0, lparam=0):
-        code, text = h.probe("post", self.window, message, wparam, lparam)
-        h.check(code == 0, "post failed: " + text)
-
-    def client_rect(self):
-        code, text = h.probe("client-rect", self.window)
-        h.check(code == 0, "no client rectangle: " + text)
-        return [int(v) for v in text.split()]
-
-    def close(self):
-        if self.window:
-            self.post(WM_CLOSE)
-        try:
-            code = self.process.wait(timeout=30)
-        except Exception:  # noqa: BLE001 - any hang is a failure; end our own process
-            self.process.kill()
-            raise AssertionError("the tester did not end after WM_CLOSE")
-        h.check(code == 0, "the tester exited with %s" % code)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        if self.process.poll() is None:
-            try:
-                self.close()
-            except AssertionError:
-                pass
-        return False
+        super().__init__("FennickTest.exe", "FennickTest", "FennickTest", wait)
 
 
 def wait_dialog(title, timeout_ms=10000):

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 
-#include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "fennick/dialog_answer.h"
+#include "fennick/test_doubles.h"
 #include "fennick/switch_codes.h"
 #include "fennick/win32_common.h"
 #include "resource.h"
@@ -18,71 +18,11 @@
 
 using namespace fennick;
 using namespace fennick::tester;
+using fennick::testing::DialogAnswer;
+using fennick::testing::RecordingPort;
+using fennick::testing::ScriptedJoystick;
 
 namespace {
-
-class RecordingPort : public PortMonitor {
-public:
-    int isRegistered(HWND window) override { return window == registered; }
-    int registerWindow(HWND window) override
-    {
-        ++registrations;
-        registered = window;
-        return 1;
-    }
-    int unregisterWindow(HWND window) override
-    {
-        ++removals;
-        if (window == registered)
-            registered = nullptr;
-        return 1;
-    }
-    int showSettings() override { return ++settingsShown; }
-    int write(const char* bytes, int count) override
-    {
-        writes.emplace_back(bytes, count);
-        return 1;
-    }
-
-    HWND registered = nullptr;
-    int registrations = 0, removals = 0, settingsShown = 0;
-    std::vector<std::string> writes;
-};
-
-// Each reading is taken once; an empty script or a `failure` entry makes the read fail.
-class ScriptedJoystick : public JoystickReader {
-public:
-    bool capture(HWND window, unsigned periodMs) override
-    {
-        captured = window;
-        period = periodMs;
-        return true;
-    }
-    void release() override { released = true; }
-    bool capabilities(JoystickRange* out) override
-    {
-        *out = range;
-        return true;
-    }
-    bool read(JoystickReading* reading) override
-    {
-        if (script.empty())
-            return false;
-        JoystickReading next = script.front();
-        script.pop_front();
-        if (next.buttons == kFailure)
-            return false;
-        *reading = next;
-        return true;
-    }
-
-    static constexpr uint32_t kFailure = 0xFFFFFFFF;
-    JoystickRange range{0, 65535, 0, 65535};
-    std::deque<JoystickReading> script;
-    HWND captured = nullptr;
-    unsigned period = 0;
-    bool released = false;
-};
 
 void deleteSettings()
 {
@@ -116,59 +56,6 @@ void pump()
         DispatchMessageA(&message);
     }
 }
-
-// Answers a modal dialog of this title when it appears: a thread timer fires inside the
-// dialog's own modal loop, finds the dialog and lets `action` look at it and answer it.
-// (Same thread on purpose: new threads in the emulated 32-bit process here are not reliable.)
-class DialogAnswer {
-public:
-    DialogAnswer(const char* title, std::function<void(HWND)> action) : title_(title), action_(std::move(action))
-    {
-        waiting().push_back(this);
-        if (!timer())
-            timer() = SetTimer(nullptr, 0, 20, tick);
-    }
-    ~DialogAnswer()
-    {
-        auto& list = waiting();
-        for (size_t i = 0; i < list.size(); ++i)
-            if (list[i] == this)
-                list.erase(list.begin() + i);
-        if (list.empty() && timer()) {
-            KillTimer(nullptr, timer());
-            timer() = 0;
-        }
-    }
-    bool seen() const { return dialog_ != nullptr; }
-
-private:
-    static std::vector<DialogAnswer*>& waiting()
-    {
-        static std::vector<DialogAnswer*> list;
-        return list;
-    }
-    static UINT_PTR& timer()
-    {
-        static UINT_PTR id = 0;
-        return id;
-    }
-    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        for (DialogAnswer* answer : std::vector<DialogAnswer*>(waiting())) {
-            if (answer->dialog_)
-                continue;
-            HWND found = FindWindowA("#32770", answer->title_);
-            if (found && IsWindowVisible(found)) {
-                answer->dialog_ = found;
-                answer->action_(found);
-            }
-        }
-    }
-
-    const char* title_;
-    std::function<void(HWND)> action_;
-    HWND dialog_ = nullptr;
-};
 
 void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void pressOk(HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); }

@@ -51,6 +51,10 @@ using AlreadyRunningHandler = void (*)(void* context);
 bool ClaimSingleInstance(const char* mutexName, HANDLE* held, AlreadyRunningHandler handler = nullptr,
                          void* context = nullptr);
 
+// ---- dialogs ---------------------------------------------------------------
+// Moves a dialog so it is centred over its owner, kept within the full-screen area; size unchanged.
+void CentreOverOwner(HWND dialog);
+
 // ---- errors ----------------------------------------------------------------
 // The system's text for an error code, without the trailing line break.
 void FormatErrorText(DWORD error, char* out, size_t size);

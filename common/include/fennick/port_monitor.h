@@ -1,8 +1,8 @@
-// The port monitor calls the tester makes, behind an interface so tests can watch them.
+// The port monitor calls a client program makes, behind an interface so tests can watch them.
 #pragma once
 #include <windows.h>
 
-namespace fennick::tester {
+namespace fennick {
 
 class PortMonitor {
 public:
@@ -14,7 +14,7 @@ public:
     virtual int write(const char* bytes, int count) = 0;
 };
 
-// The real one: the swibus exports, linked by import.
+// The real one: the swibus exports, linked by import (library fennick_port_client).
 PortMonitor& SwibusPortMonitor();
 
-}  // namespace fennick::tester
+}  // namespace fennick

@@ -1,9 +1,9 @@
-// The mouse emulator's binding to the port monitor library: its exports, linked by import.
-#include "mouse_services.h"
+// A client program's binding to the port monitor library: its exports, linked by import.
+#include "fennick/port_monitor.h"
 
 #include "swibus.h"
 
-namespace fennick::mouse {
+namespace fennick {
 
 namespace {
 
@@ -13,6 +13,7 @@ public:
     int registerWindow(HWND window) override { return RegisterToDLL(window); }
     int unregisterWindow(HWND window) override { return UnRegisterFromDLL(window); }
     int showSettings() override { return PoortInstellingen(); }
+    int write(const char* bytes, int count) override { return WriteToPort(bytes, count); }
 };
 
 }  // namespace
@@ -23,4 +24,4 @@ PortMonitor& SwibusPortMonitor()
     return swibus;
 }
 
-}  // namespace fennick::mouse
+}  // namespace fennick
