@@ -14,6 +14,9 @@ void OnProcessAttach(HINSTANCE module)
 {
     g_process.module = module;
     InitPortLocks();
+    // Under the registry mutex: a process registering at this moment must not see the block
+    // start over under its hands, nor two first processes both load it.
+    RegistryMutex lock;
     if (g_shared.AttachCount <= 0) {
         // First process: the block starts over from its initial values, then the stored settings.
         g_shared = SharedPortData{};

@@ -277,6 +277,31 @@ TEST_F(Shell, SettingsRoundTripAndOddStoredValues)
     EXPECT_EQ(portRecord(4).BaudRate, 1000u);
 }
 
+TEST_F(Shell, AbsurdStoredValuesFallBackToTheirDefaults)
+{
+    const char* com3 = "Software\\Velmora\\Swibus\\COM3";
+    SetDword(kKey, "ComPort", 3);
+    SetDword(com3, "ByteSize", 0);
+    SetDword(com3, "Parity", 7);
+    SetDword(com3, "StopBits", 9);
+    SetDword(com3, "FlowCtrl", 0x30);
+    SetDword(com3, "BaudRate", 0);
+    SetDword(com3, "Switches", 1);
+    SetDword("Software\\Velmora\\Swibus\\COM5", "ByteSize", 0x107);  // low byte 7: kept
+    LoadSettings();
+    const PortRecord& rec = portRecord(3);
+    EXPECT_EQ(rec.ByteSize, 8);
+    EXPECT_EQ(rec.Parity, 0);
+    EXPECT_EQ(rec.StopBits, 0);
+    EXPECT_EQ(rec.FlowCtrl, 4);
+    EXPECT_EQ(rec.BaudRate, 9600u);
+    EXPECT_EQ(rec.Switches, 1u);
+    EXPECT_EQ(portRecord(5).ByteSize, 7);
+    SetDword(kKey, "ComPort", 40);
+    LoadSettings();
+    EXPECT_EQ(g_shared.ComPort, 1) << "a port number beyond 16 means the default port";
+}
+
 // ---- write path -----------------------------------------------------------------
 TEST_F(Shell, ClosedPortWritesAreStoredBeforeTheOpenRequest)
 {
