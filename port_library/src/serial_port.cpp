@@ -87,13 +87,18 @@ bool ConfigurePortLine(HANDLE comm, const PortRecord& rec)
     return SetCommState(comm, &dcb) != 0;
 }
 
+void DeviceName(int port, char* name, size_t size)
+{
+    snprintf(name, size, port < 10 ? "COM%d" : "\\\\.\\COM%d", port);
+}
+
 // Opens and configures the device; the invalid handle when it is absent or refuses the settings.
 // Every open starts from empty queues: bytes left from before the open belong to no press the
 // reader knows of.
 HANDLE OpenPortDevice(int port)
 {
     char name[16];
-    snprintf(name, sizeof(name), port < 10 ? "COM%d" : "\\\\.\\COM%d", port);
+    DeviceName(port, name, sizeof(name));
     HANDLE comm = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
                               nullptr);
     if (comm == INVALID_HANDLE_VALUE)
@@ -113,6 +118,23 @@ HANDLE OpenPortDevice(int port)
         return INVALID_HANDLE_VALUE;
     }
     return comm;
+}
+
+// Whether the port's device has vanished (a USB adapter pulled out): its name no longer opens.
+// While the port is held open, a present device refuses a second open (exclusive access); one
+// that opens after all is present too and is closed again at once.
+bool DeviceGone(int port)
+{
+    char name[16];
+    DeviceName(port, name, sizeof(name));
+    HANDLE probe = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                               nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        return false;
+    }
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DEV_NOT_EXIST;
 }
 
 // Waits for an overlapped operation the driver accepted; false on failure or when it takes too long
@@ -135,19 +157,22 @@ bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, D
 // How the reader waits for bytes. Both wait on an overlapped record with the thread's own event
 // and end at once when the port is closed (the close sequence clears the event mask, drops DTR and
 // sets the reader's stop event).
-//  - CommEvent (default): WaitCommEvent(EV_RXCHAR) with the overlapped record, then read what is
-//    queued, at most 80 bytes at a time. A wait that misses its wake-up still reads within a slice.
-//  - FirstByteRead: an overlapped ReadFile of one byte without timeouts, which completes when a
-//    byte arrives; the rest of a burst is then read from the queue. Chosen with the environment
-//    variable SWIBUS_READER=firstbyte, for drivers whose event waits cannot be trusted.
+//  - FirstByteRead (default): an overlapped ReadFile of one byte without timeouts, which completes
+//    when a byte arrives; the rest of a burst is then read from the queue. At rest nothing runs,
+//    under Wine as on Windows. A read that has not ended although bytes are queued is taken back
+//    within a slice (never seen on Windows; under emulation Wine has lost such a wake-up).
+//  - CommEvent: WaitCommEvent(EV_RXCHAR) with the overlapped record, then read what is queued, at
+//    most 80 bytes at a time. Chosen with the environment variable SWIBUS_READER=commevent. Under
+//    Wine it costs a few per cent of a core at rest, and Wine ends its waits as cancelled both
+//    on a live line now and then and on every wait once the line's far end is gone.
 enum class WaitStrategy { FirstByteRead, CommEvent };
 
 WaitStrategy ChosenStrategy()
 {
     char value[32] = {};
-    if (GetEnvironmentVariableA("SWIBUS_READER", value, sizeof(value)) && lstrcmpiA(value, "firstbyte") == 0)
-        return WaitStrategy::FirstByteRead;
-    return WaitStrategy::CommEvent;
+    if (GetEnvironmentVariableA("SWIBUS_READER", value, sizeof(value)) && lstrcmpiA(value, "commevent") == 0)
+        return WaitStrategy::CommEvent;
+    return WaitStrategy::FirstByteRead;
 }
 
 // The reader of one port. Only this thread touches its wait record; the port lock guards the
@@ -243,7 +268,7 @@ private:
                 if (closing())
                     return;
                 if (!stalled) {
-                    lineFailed(error);  // an unrequested cancel included: the line is lost
+                    waitFailed(error);
                     return;
                 }
                 got = 0;
@@ -290,10 +315,8 @@ private:
             waitPending_ = false;
             DWORD ignored = 0;
             if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &ignored, FALSE)) {
-                // A wait this reader did not cancel ended cancelled: under Wine that is how a
-                // line whose far end went away ends every wait. It is a lost line, not a close.
                 if (!closing())
-                    lineFailed(GetLastError());
+                    waitFailed(GetLastError());
                 return;
             }
         }
@@ -303,6 +326,19 @@ private:
             emptyWakes_ = 0;
         else if (emptyWake())
             lineFailed(ERROR_DEVICE_NOT_CONNECTED);
+    }
+
+    // A wait that ended in failure although this reader did not cancel it and no close asked for
+    // it. Under Wine a line whose far end went away ends every wait as cancelled, but Wine also
+    // cancels waits on a live line now and then. So a cancel asks whether the device is still
+    // there: gone, the line is lost (the same path as a read failure); there, it counts as an
+    // empty wake-up, which backs off and so cannot spin.
+    void waitFailed(DWORD error)
+    {
+        if (error != ERROR_OPERATION_ABORTED || DeviceGone(port_))
+            lineFailed(error);
+        else
+            emptyWake();
     }
 
     // The close sequence has begun for this port (it clears Connected and sets the stop event).

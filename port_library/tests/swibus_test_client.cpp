@@ -4,6 +4,9 @@
 //   swibus_test_client write <hex bytes>...      one WriteToPort per argument, prints each result
 //   swibus_test_client writeex <port> <hex>      WriteToPortEx, prints the result
 //   --show: the windows are shown (for real mouse input)
+//   --close-race: the first switch byte makes the window unregister from inside its handler, and
+//     a thread writes "A" with WriteToPort once the close has begun, while the server's close still
+//     waits for the reader held by that handler: an open request in the middle of a close
 // Output lines: "ready <hwnd> <result>" per window, "byte <hwnd> <port> <hex>",
 // "activate <hwnd> <0|1> <port>", and "<command> <result>" for the commands below.
 // Commands, posted to a window (probe post <hwnd> <msg> <wParam> <lParam>):
@@ -40,6 +43,8 @@ struct ClientState {
     int flags = 1;
     int open = 0;
     bool show = false;
+    bool closeRace = false;
+    int raceStage = 0;  // 1 once the first byte started the race
 };
 ClientState g_client;
 
@@ -61,6 +66,17 @@ int CallMouseFilter(int on)
     auto filter = reinterpret_cast<SwibusMouseFilterProc>(
         reinterpret_cast<void*>(GetProcAddress(module, SWIBUS_MOUSE_FILTER_EXPORT)));
     return filter ? filter(on) : -100;
+}
+
+// Writes "A" once the port's close has begun (while the reader is still held by this window's
+// unfinished byte handler): the write's open request reaches the server in the middle of the close.
+DWORD WINAPI WriteOnceClosing(LPVOID)
+{
+    for (int i = 0; i < 1000 && IsOpenPort(g_client.port ? g_client.port : 1); ++i)
+        Sleep(5);
+    BYTE byte = 'A';
+    Say("write %d", WriteToPort(&byte, 1));
+    return 0;
 }
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -104,6 +120,13 @@ LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_SWITCH_BYTE:
         Say("byte %lu %d %02x", Id(window), static_cast<int>(wParam), static_cast<unsigned>(lParam & 0xFF));
+        if (g_client.closeRace && g_client.raceStage == 0) {
+            g_client.raceStage = 1;
+            HANDLE writer = CreateThread(nullptr, 0, WriteOnceClosing, nullptr, 0, nullptr);
+            if (writer)
+                CloseHandle(writer);
+            Say("unregister %lu %d", Id(window), UnRegisterFromDLL(window));
+        }
         return 0;
     case WM_SWITCH_ACTIVATE:
         Say("activate %lu %d %d", Id(window), static_cast<int>(wParam), static_cast<int>(lParam));
@@ -178,6 +201,8 @@ int main(int argc, char** argv)
             windows = atoi(argv[++i]);
         else if (strcmp(argv[i], "--show") == 0)
             g_client.show = true;
+        else if (strcmp(argv[i], "--close-race") == 0)
+            g_client.closeRace = true;
         else if (strcmp(argv[i], "--no-register") == 0)
             g_client.registerWindows = false;
         else if (strcmp(argv[i], "--port") == 0 && i + 2 < argc) {
