@@ -2,6 +2,7 @@
 // byte and activation it receives, one line each, so a driver can compare the sequence.
 //   swibus_test_client [--class NAME] [--windows N] [--no-register] [--port P FLAGS]
 //   swibus_test_client write <hex bytes>...      one WriteToPort per argument, prints each result
+//                                                and how long it took
 //   swibus_test_client writeex <port> <hex>      WriteToPortEx, prints the result
 //   --show: the windows are shown (for real mouse input)
 //   --close-race: the first switch byte makes the window unregister from inside its handler, and
@@ -167,8 +168,9 @@ int WriteCommand(int argc, char** argv)
             char pair[3] = {argv[i][2 * k], argv[i][2 * k + 1], 0};
             bytes[k] = static_cast<unsigned char>(strtoul(pair, nullptr, 16));
         }
+        DWORD started = GetTickCount();
         int result = WriteToPort(bytes, static_cast<DWORD>(length));
-        Say("write %d", result);
+        Say("write %d %lu ms", result, static_cast<unsigned long>(GetTickCount() - started));
         failures += result != 1;
     }
     return failures;
