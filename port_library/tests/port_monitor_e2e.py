@@ -520,9 +520,11 @@ def test_a_stopped_client_holds_up_no_one():
         finally:
             if stopped:
                 os.kill(stopped, signal.SIGCONT)
-            if other:
-                other.close()
-            stuck.close()
+            try:
+                if other:
+                    other.close()
+            finally:
+                stuck.close()
     settle()
 
 
