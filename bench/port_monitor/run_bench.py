@@ -226,10 +226,16 @@ def main():
                                     percentile(ours, 99) - percentile(raw, 99),
                                     percentile(ours, 99) / percentile(raw, 99)))
         raw_cpu = idle_cpu("raw")
-        wait_no_server()
-        server_cpu = idle_cpu("swibus")
-        print("idle CPU over %d s with the port open: raw loop %.3f s, swibus.exe %.3f s" % (
-            IDLE_SECONDS, raw_cpu, server_cpu))
+        server_cpu = {}
+        # The server inherits the reader choice from the client that starts it.
+        for reader in ("firstbyte", "commevent"):
+            os.environ["SWIBUS_READER"] = reader
+            wait_no_server()
+            server_cpu[reader] = idle_cpu("swibus")
+        os.environ.pop("SWIBUS_READER", None)
+        print("idle CPU over %d s with the port open: raw loop %.3f s, swibus.exe with the first-byte reader "
+              "(default) %.3f s, with the comm-event reader %.3f s" % (
+                  IDLE_SECONDS, raw_cpu, server_cpu["firstbyte"], server_cpu["commevent"]))
     finally:
         line.close()
         h.reg_delete_key(KEY)
