@@ -6,8 +6,6 @@ Run it with: cmake --build --preset windows --target run_port_monitor_soak
 """
 import os
 import random
-import signal
-import subprocess
 import sys
 import time
 
@@ -149,60 +147,26 @@ def churning():
 def hung_client():
     e2e.fresh_settings()
     with h.VirtualDevice(com=1) as device:
-        stuck = e2e.Client("--class", "StoppedClient")
-        other = None
-        stopped = None
-        try:
-            stuck.windows()
-            time.sleep(0.5)
-            device.send(b"D")
-            stuck.wait_received(b"D")
-            stopped = e2e.session_process("StoppedClient")
-            os.kill(stopped, signal.SIGSTOP)
-            device.send(b"d")
-            other = e2e.Client()
-            ready = other.wait_for(lambda l: l.startswith("ready "), timeout=60, what="registration")[0].split()
-            registration_ms = int(ready[3])
-            figure("hung client: another program's registration took", registration_ms, "2000 ms",
-                   registration_ms <= 2000, "ms")
-            took = e2e.wait_working(other, device, b"Uu")
-            figure("hung client: next active window gets the box's bytes", "yes" if took is not None else "no",
-                   "yes", took is not None)
-            os.kill(stopped, signal.SIGCONT)
-            stopped = None
-            got = stuck.wait_received(b"Dd")
-            figure("hung client: its release delivered once it answers", "yes" if got == b"Dd" else repr(got), "yes",
-                   got == b"Dd")
-        finally:
-            if stopped:
-                os.kill(stopped, signal.SIGCONT)
-            try:
-                if other:
-                    other.close()
-            finally:
-                stuck.close()
+        result, took, other_got, stuck_got = e2e.beside_a_stopped_client(device)
+        figure("hung client: another program's registration took", took, "2000 ms", result == 1 and took <= 2000,
+               "ms")
+        figure("hung client: next active window gets the box's bytes", repr(other_got), "b'Uu'", other_got == b"Uu")
+        figure("hung client: its release delivered once it answers", repr(stuck_got), "b'Dd'", stuck_got == b"Dd")
     e2e.settle()
 
 
 def main():
-    session = os.path.join(h.BUILD, "wine-session.env")
-    started_session = not os.path.exists(session)
-    if started_session:
-        subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", h.BUILD], check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
     print("port monitor soak: real swibus.exe, client processes and the virtual box under Wine", flush=True)
-    try:
-        for part in (burst, first_write, unplugging, churning, hung_client):
-            try:
-                part()
-            except Exception as error:  # noqa: BLE001 - one part failing must not hide the others' figures
-                RESULTS.append(False)
-                print("%s: FAILED: %s" % (part.__name__, error), flush=True)
-    finally:
-        h.reg_delete_key(e2e.MAIN_KEY)
-        if started_session:
-            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "stop", h.BUILD],
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    with h.wine_session():
+        try:
+            for part in (burst, first_write, unplugging, churning, hung_client):
+                try:
+                    part()
+                except Exception as error:  # noqa: BLE001 - one part failing must not hide the others' figures
+                    RESULTS.append(False)
+                    print("%s: FAILED: %s" % (part.__name__, error), flush=True)
+        finally:
+            h.reg_delete_key(e2e.MAIN_KEY)
     print("%d of %d figures within their limits" % (sum(RESULTS), len(RESULTS)))
     return 0 if all(RESULTS) else 1
 

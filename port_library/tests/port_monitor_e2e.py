@@ -492,39 +492,47 @@ def test_open_request_during_a_close_waits_for_it():
     settle()
 
 
+def beside_a_stopped_client(device):
+    """A client gets a press and stops (SIGSTOP) before its release; another program registers and
+    the box is pressed again. Returns (the registration's result, how long it took in ms, what the
+    new active window got, what the stopped client got once it runs again)."""
+    stuck = Client("--class", "StoppedClient")
+    other = None
+    stopped = None
+    try:
+        stuck.windows()
+        time.sleep(0.3)
+        device.send(b"D")
+        h.check(stuck.wait_received(b"D") == b"D", "press: %r" % stuck.received())
+        stopped = session_process("StoppedClient")
+        h.check(stopped is not None, "the client's process not found")
+        os.kill(stopped, signal.SIGSTOP)
+        device.send(b"d")
+        other = Client()
+        ready = other.wait_for(lambda l: l.startswith("ready "), timeout=20, what="registration")[0].split()
+        device.send(b"Uu", gap_ms=15)
+        other_got = other.wait_received(b"Uu")
+        os.kill(stopped, signal.SIGCONT)
+        stopped = None
+        return int(ready[2]), int(ready[3]), other_got, stuck.wait_received(b"Dd")
+    finally:
+        if stopped:
+            os.kill(stopped, signal.SIGCONT)
+        try:
+            if other:
+                other.close()
+        finally:
+            stuck.close()
+
+
 def test_a_stopped_client_holds_up_no_one():
     fresh_settings()
     with h.VirtualDevice(com=1) as device:
-        stuck = Client("--class", "StoppedClient")
-        other = None
-        stopped = None
-        try:
-            (stuck_hwnd, _), = stuck.windows()
-            time.sleep(0.3)
-            device.send(b"D")
-            h.check(stuck.wait_received(b"D") == b"D", "press: %r" % stuck.received())
-            stopped = session_process("StoppedClient")
-            h.check(stopped is not None, "the client's process not found")
-            os.kill(stopped, signal.SIGSTOP)
-            device.send(b"d")
-            other = Client()
-            (other_hwnd, result), = other.windows(timeout=20)
-            h.check(result == 1, "registration beside a stopped client gave %d" % result)
-            device.send(b"Uu", gap_ms=15)
-            got = other.wait_received(b"Uu")
-            h.check(got == b"Uu", "the window active after the stopped one got %r" % got)
-            os.kill(stopped, signal.SIGCONT)
-            stopped = None
-            got = stuck.wait_received(b"Dd")
-            h.check(got == b"Dd", "the stopped client's release was lost or others' bytes reached it: %r" % got)
-        finally:
-            if stopped:
-                os.kill(stopped, signal.SIGCONT)
-            try:
-                if other:
-                    other.close()
-            finally:
-                stuck.close()
+        result, _, other_got, stuck_got = beside_a_stopped_client(device)
+        h.check(result == 1, "registration beside a stopped client gave %d" % result)
+        h.check(other_got == b"Uu", "the window active after the stopped one got %r" % other_got)
+        h.check(stuck_got == b"Dd", "the stopped client's release was lost or others' bytes reached it: %r"
+                % stuck_got)
     settle()
 
 
