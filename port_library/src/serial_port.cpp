@@ -163,8 +163,8 @@ bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, D
 //    within a slice (never seen on Windows; under emulation Wine has lost such a wake-up).
 //  - CommEvent: WaitCommEvent(EV_RXCHAR) with the overlapped record, then read what is queued, at
 //    most 80 bytes at a time. Chosen with the environment variable SWIBUS_READER=commevent. Under
-//    Wine it costs a few per cent of a core at rest, and Wine ends its waits as cancelled both
-//    on a live line now and then and on every wait once the line's far end is gone.
+//    Wine it costs more at rest, and Wine ends its waits as cancelled on a live line now and then
+//    (a run of them is taken for a lost line and reopened) as well as once the far end is gone.
 enum class WaitStrategy { FirstByteRead, CommEvent };
 
 WaitStrategy ChosenStrategy()
@@ -330,15 +330,14 @@ private:
 
     // A wait that ended in failure although this reader did not cancel it and no close asked for
     // it. Under Wine a line whose far end went away ends every wait as cancelled, but Wine also
-    // cancels waits on a live line now and then. So a cancel asks whether the device is still
-    // there: gone, the line is lost (the same path as a read failure); there, it counts as an
-    // empty wake-up, which backs off and so cannot spin.
+    // cancels comm-event waits on a live line now and then. So a cancel asks whether the device
+    // is still there: gone, the line is lost (the same path as a read failure); there, it counts
+    // as an empty wake-up, which backs off (so it cannot spin) and, after a few in a row, is
+    // taken for a lost line too, so a dead line is never kept.
     void waitFailed(DWORD error)
     {
-        if (error != ERROR_OPERATION_ABORTED || DeviceGone(port_))
+        if (error != ERROR_OPERATION_ABORTED || DeviceGone(port_) || emptyWake())
             lineFailed(error);
-        else
-            emptyWake();
     }
 
     // The close sequence has begun for this port (it clears Connected and sets the stop event).
