@@ -145,6 +145,55 @@ TEST_F(Shell, RegistrationOrderAndActivationMessages)
     EXPECT_EQ(RegisterToDLL(nullptr), 0);
 }
 
+// Handles this thread's messages (activations sent by another thread) for `ms` milliseconds.
+void PumpFor(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(5);
+    }
+}
+
+// Changing the active window and clearing every list are changes of the shared lists: each waits
+// for the registry mutex that a registration in another process may be holding.
+TEST_F(Shell, ActivationAndClearingWaitForTheRegistryMutex)
+{
+    EXPECT_EQ(RegisterToDLL(windows[0]), 1);
+    EXPECT_EQ(RegisterToDLL(windows[1]), 1);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kMutexName);
+    ASSERT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    volatile LONG done = 0;
+    std::thread activation([&] {
+        SetActiveHwnd(windows[0]);
+        InterlockedExchange(&done, 1);
+    });
+    PumpFor(300);
+    EXPECT_EQ(done, 0) << "the active window changed while another holder had the mutex";
+    EXPECT_EQ(GetActiveHwnd(-1), windows[1]);
+    ReleaseMutex(mutex);
+    while (!done)
+        PumpFor(10);
+    activation.join();
+    EXPECT_EQ(GetActiveHwnd(-1), windows[0]);
+
+    ASSERT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    done = 0;
+    std::thread clearing([&] {
+        ClosePort(-1);
+        InterlockedExchange(&done, 1);
+    });
+    PumpFor(300);
+    EXPECT_EQ(done, 0) << "every list was cleared while another holder had the mutex";
+    EXPECT_EQ(clientCount(1), 2);
+    ReleaseMutex(mutex);
+    clearing.join();
+    EXPECT_EQ(clientCount(1), 0);
+    CloseHandle(mutex);
+}
+
 TEST_F(Shell, SeventeenthWindowIsReportedButNotAdded)
 {
     for (int i = 0; i < 16; ++i)
