@@ -298,6 +298,24 @@ class Program:
         return False
 
 
+class wine_session:
+    """For scripts run outside ctest (benchmarks): the build tree's Wine session for a `with`
+    block, started and stopped here unless one is already running."""
+
+    def __enter__(self):
+        self.started = not os.path.exists(os.path.join(BUILD, "wine-session.env"))
+        if self.started:
+            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", BUILD], check=True,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        return self
+
+    def __exit__(self, *exc):
+        if self.started:
+            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "stop", BUILD],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        return False
+
+
 def check(condition, message):
     if not condition:
         raise AssertionError(message)

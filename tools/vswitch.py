@@ -20,6 +20,8 @@ Control commands (one per line, each answered by one line "OK ..." or "ERR ...")
   CLEAR                      forget the received bytes
   IDENTITY <text> | IDENTITY OFF
   UNPLUG / REPLUG            close the line / offer a new one under the same COM name
+  HANGUP                     close only the line's far end (the master side), as a pulled USB
+                             adapter behaves under Wine: the COM name stays, the line is dead
   STATUS                     "OK plugged|unplugged <slave path>"
   QUIT
 Switch names: left right up down fire switch2 (codes configurable with --codes).
@@ -90,6 +92,14 @@ class Box:
                     os.unlink(tmp)
                 os.symlink(self.slave_path, tmp)
                 os.replace(tmp, link)
+
+    def hangup(self):
+        with self.lock:
+            if self.master is None:
+                return
+            os.close(self.master)  # the slave side, still open in Wine, now fails with EIO
+            os.close(self.slave)
+            self.master = self.slave = None
 
     def unplug(self):
         with self.lock:
@@ -213,6 +223,9 @@ class ControlServer:
                 return "OK"
             if verb == "UNPLUG":
                 box.unplug()
+                return "OK"
+            if verb == "HANGUP":
+                box.hangup()
                 return "OK"
             if verb == "REPLUG":
                 box.plug()

@@ -8,7 +8,6 @@ timestamps its writes on the same clock (checked at start against the client's o
 import os
 import pty
 import statistics
-import subprocess
 import sys
 import threading
 import time
@@ -193,11 +192,11 @@ def wait_no_server():
 
 
 def main():
-    session = os.path.join(h.BUILD, "wine-session.env")
-    started_session = not os.path.exists(session)
-    if started_session:
-        subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", h.BUILD], check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    with h.wine_session():
+        run()
+
+
+def run():
     h.reg_delete_key(KEY)
     h.reg_set_dword(KEY, "ComPort", COM)
     h.reg_set_dword(KEY + r"\COM%d" % COM, "Switches", 1)
@@ -225,17 +224,29 @@ def main():
                                     statistics.median(ours) / statistics.median(raw),
                                     percentile(ours, 99) - percentile(raw, 99),
                                     percentile(ours, 99) / percentile(raw, 99)))
-        raw_cpu = idle_cpu("raw")
+        # The same line-rate run with the comm-event reader, which the default reader replaced.
+        os.environ["SWIBUS_READER"] = "commevent"
+        values, lost, _, in_order, _ = measure("swibus", line, LINE_RATE)
         wait_no_server()
-        server_cpu = idle_cpu("swibus")
-        print("idle CPU over %d s with the port open: raw loop %.3f s, swibus.exe %.3f s" % (
-            IDLE_SECONDS, raw_cpu, server_cpu))
+        os.environ.pop("SWIBUS_READER", None)
+        print("swibus with the comm-event reader at line rate: median %.3f ms  p99 %.3f ms  lost %d  %s (first-byte "
+              "reader above: median %.3f ms  p99 %.3f ms)" % (
+                  statistics.median(values), percentile(values, 99), lost, "in order" if in_order else "OUT OF ORDER",
+                  statistics.median(ours), percentile(ours, 99)))
+        raw_cpu = idle_cpu("raw")
+        server_cpu = {}
+        # The server inherits the reader choice from the client that starts it.
+        for reader in ("firstbyte", "commevent"):
+            os.environ["SWIBUS_READER"] = reader
+            wait_no_server()
+            server_cpu[reader] = idle_cpu("swibus")
+        os.environ.pop("SWIBUS_READER", None)
+        print("idle CPU over %d s with the port open: raw loop %.3f s, swibus.exe with the first-byte reader "
+              "(default) %.3f s, with the comm-event reader %.3f s" % (
+                  IDLE_SECONDS, raw_cpu, server_cpu["firstbyte"], server_cpu["commevent"]))
     finally:
         line.close()
         h.reg_delete_key(KEY)
-        if started_session:
-            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "stop", h.BUILD],
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@ namespace fennick {
 
 static void showAlreadyRunning(void*)
 {
-    MessageBoxA(nullptr, kAlreadyRunningText, kAlreadyRunningCaption, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(nullptr, kAlreadyRunningText, kAlreadyRunningCaption, MB_OK | MB_ICONWARNING);
 }
 
 bool ClaimSingleInstance(const char* mutexName, HANDLE* held, AlreadyRunningHandler handler, void* context)

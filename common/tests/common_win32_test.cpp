@@ -186,7 +186,29 @@ TEST(SingleInstance, TheHandlerRunsInsteadOfTheMessage)
 struct MessageBoxSeen {
     std::string text;
     bool found = false;
+    int yellow = 0;  // yellow pixels of the box's icon: the warning triangle has them, the information sign none
+    int iconPixels = 0;
 };
+
+// Reads the icon of a message box from the screen and counts its yellow pixels.
+BOOL CALLBACK measureIcon(HWND child, LPARAM context)
+{
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+        return TRUE;
+    auto* seen = reinterpret_cast<MessageBoxSeen*>(context);
+    RECT r;
+    GetWindowRect(child, &r);
+    HDC screen = GetDC(nullptr);
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            COLORREF c = GetPixel(screen, x, y);
+            ++seen->iconPixels;
+            seen->yellow += GetRValue(c) > 200 && GetGValue(c) > 150 && GetBValue(c) < 100;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    return TRUE;
+}
 
 BOOL CALLBACK collectStatic(HWND child, LPARAM context)
 {
@@ -216,7 +238,10 @@ TEST(SingleInstance, TheDefaultMessageNamesTheProblemAndTheChildExitsSix)
         HWND box = FindWindowA("#32770", kAlreadyRunningCaption);
         if (box) {
             seen.found = true;
+            SetForegroundWindow(box);
+            Sleep(500);  // painted
             EnumChildWindows(box, collectStatic, reinterpret_cast<LPARAM>(&seen));
+            EnumChildWindows(box, measureIcon, reinterpret_cast<LPARAM>(&seen));
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         } else {
             Sleep(50);
@@ -224,6 +249,8 @@ TEST(SingleInstance, TheDefaultMessageNamesTheProblemAndTheChildExitsSix)
     }
     EXPECT_TRUE(seen.found);
     EXPECT_EQ(seen.text, kAlreadyRunningText);
+    EXPECT_GT(seen.iconPixels, 0) << "the box shows no icon";
+    EXPECT_GT(seen.yellow, 20) << "the box shows another icon than the warning sign";
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
     TerminateProcess(process.hProcess, 99);  // never leave a box on screen after a failure
     DWORD code = 0;

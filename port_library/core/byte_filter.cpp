@@ -27,31 +27,44 @@ bool isBreak(std::uint8_t b, const std::uint8_t* codes)
     return false;
 }
 
-// false: the byte is dropped by the filter.
-bool passMakeBreakFilter(std::uint8_t b, const std::uint8_t* codes, HeldCodes& held)
+// A held make code that the break b releases: the make of b's own pair, or a code whose lower-case
+// form b is (so "d" also releases a "D" held through Switch 2's pair).
+bool releases(std::uint8_t b, std::uint8_t heldCode, const std::uint8_t* codes)
+{
+    if (lowerLetter(heldCode) == b)
+        return true;
+    for (int k = 1; k < kCodeCount; k += 2)
+        if (codes[k] == b && codes[k - 1] == heldCode)
+            return true;
+    return false;
+}
+
+enum class Filtered { Drop, Pass, Release };
+
+Filtered passMakeBreakFilter(std::uint8_t b, const std::uint8_t* codes, HeldCodes& held)
 {
     if (isMake(b, codes)) {
         for (int i = 0; i < kHeldSlots; ++i)
             if (held.slot[i] == b)
-                return false;  // repeated make
+                return Filtered::Drop;  // repeated make
         for (int i = 0; i < kHeldSlots; ++i) {
             if (held.slot[i] == 0) {
                 held.slot[i] = b;
                 break;
             }
         }
-        return true;  // all slots taken: delivered but not held
+        return Filtered::Pass;  // all slots taken: delivered but not held
     }
     if (isBreak(b, codes)) {
         for (int i = 0; i < kHeldSlots; ++i) {
-            if (held.slot[i] != 0 && lowerLetter(held.slot[i]) == b) {
+            if (held.slot[i] != 0 && releases(b, held.slot[i], codes)) {
                 held.slot[i] = 0;
-                return true;
+                return Filtered::Release;
             }
         }
-        return false;  // break without its make
+        return Filtered::Drop;  // break without its make
     }
-    return true;
+    return Filtered::Pass;
 }
 
 }  // namespace
@@ -68,27 +81,31 @@ ByteDecision routeByte(std::uint8_t b, bool switchProcessing, const std::uint8_t
                        HeldCodes& held)
 {
     if (!switchProcessing)
-        return {ByteRoute::Raw, b, 0, false};
+        return {ByteRoute::Raw, b, 0, false, false};
     if (b == 'E' || b == 'e')
-        return {ByteRoute::DeviceEvent, b, b == 'E' ? 0 : 1, true};
+        return {ByteRoute::DeviceEvent, b, b == 'E' ? 0 : 1, true, false};
     if ((b >= 'V' && b <= 'Z') || (b >= 'v' && b <= 'z'))
-        return {ByteRoute::OutsideWindow, b, 0, true};
-    if (!passMakeBreakFilter(b, codes, held))
-        return {ByteRoute::Dropped, b, 0, true};
-    return {ByteRoute::Client, translateByte(b, codes, letters), 0, true};
+        return {ByteRoute::OutsideWindow, b, 0, true, false};
+    Filtered filtered = passMakeBreakFilter(b, codes, held);
+    if (filtered == Filtered::Drop)
+        return {ByteRoute::Dropped, b, 0, true, false};
+    return {ByteRoute::Client, translateByte(b, codes, letters), 0, true, filtered == Filtered::Release};
 }
 
-WakeDecision decideWake(const ScreenState& screen, std::uint8_t translated, std::uint8_t& wakeCode)
+WakeDecision decideWake(const ScreenState& screen, std::uint8_t translated, bool release, std::uint8_t& wakeCode)
 {
     if (!screen.doWakeUp)
         return {WakeAction::Deliver, false, false, false};
-    if (!screen.monitorOff && !screen.saverActive) {
-        if (wakeCode != 0 && lowerLetter(wakeCode) == translated) {
-            wakeCode = 0;
-            return {WakeAction::SwallowWakeRelease, false, false, false};
-        }
-        return {WakeAction::Deliver, true, false, false};
+    bool asleep = screen.monitorOff || screen.saverActive;
+    if (wakeCode != 0 && lowerLetter(wakeCode) == translated) {
+        // The release of the press that only woke the screen: its client never saw that press.
+        wakeCode = 0;
+        return {WakeAction::SwallowWakeRelease, false, asleep && screen.monitorOff, asleep && screen.saverActive};
     }
+    if (!asleep)
+        return {WakeAction::Deliver, true, false, false};
+    if (release)
+        return {WakeAction::DeliverAndWake, false, screen.monitorOff, screen.saverActive};
     wakeCode = translated;
     return {WakeAction::WakeScreen, false, screen.monitorOff, screen.saverActive};
 }

@@ -31,6 +31,7 @@ struct ByteDecision {
     std::uint8_t value;     // byte to deliver (translated for Client)
     int deviceEvent;        // DeviceEvent: 0 for "E", 1 for "e"
     bool keepAwake;         // keep the system and display awake before anything else
+    bool release;           // Client: a break that released a held press
 };
 
 // codes: the 12 configured codes (PortInput); letters: what clients get (DefaultInput).
@@ -49,18 +50,21 @@ struct ScreenState {
 
 enum class WakeAction {
     Deliver,             // send the byte to the receiver
-    SwallowWakeRelease,  // release of the press that woke the screen
-    WakeScreen,          // screen asleep: this byte only wakes it
+    SwallowWakeRelease,  // release of the press that woke the screen (wakes a screen asleep again)
+    WakeScreen,          // screen asleep: this press only wakes it
+    DeliverAndWake,      // screen asleep: a release whose press was delivered still goes out, and wakes
 };
 
 struct WakeDecision {
     WakeAction action;
     bool restartIdleTimers;  // Deliver with wake-up on: restart the low-power and saver timers
-    bool clearMonitorOff;    // WakeScreen
-    bool endSaver;           // WakeScreen: end the screen saver (middle click) and clear its flag
+    bool clearMonitorOff;    // the screen was asleep: clear the monitor flag
+    bool endSaver;           // the screen was asleep: end the screen saver (middle click) and clear its flag
 };
 
-// wakeCode belongs to the reader thread: the translated code that woke the screen.
-WakeDecision decideWake(const ScreenState& screen, std::uint8_t translated, std::uint8_t& wakeCode);
+// wakeCode belongs to the reader thread: the translated code of the press that woke the screen.
+// Only a press sets it; a release (`release`, from routeByte) is never swallowed unless it belongs
+// to that press, so a key pressed before the screen went to sleep is always let go.
+WakeDecision decideWake(const ScreenState& screen, std::uint8_t translated, bool release, std::uint8_t& wakeCode);
 
 }  // namespace swibus

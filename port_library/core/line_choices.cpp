@@ -47,4 +47,18 @@ void applySelection(const LineSelection& sel, LineSettings& s)
         s.flowCtrl = kFlowValues[sel.flow];
 }
 
+void replaceAbsurdValues(LineSettings& s)
+{
+    if (s.baudRate == 0 || s.baudRate > kHighestBaudRate)
+        s.baudRate = kDefaultLine.baudRate;
+    if (s.parity > 4)
+        s.parity = kDefaultLine.parity;
+    if (s.byteSize < 4 || s.byteSize > 8)
+        s.byteSize = kDefaultLine.byteSize;
+    if (s.stopBits > 2)
+        s.stopBits = kDefaultLine.stopBits;
+    if (s.flowCtrl > 7)
+        s.flowCtrl = kDefaultLine.flowCtrl;
+}
+
 }  // namespace swibus

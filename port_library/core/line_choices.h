@@ -25,6 +25,13 @@ extern const char* const kStopBitTexts[kStopBitChoices];
 inline constexpr int kFlowChoices = 3;
 extern const char* const kFlowTexts[kFlowChoices];
 
+inline constexpr LineSettings kDefaultLine = {9600, 0, 8, 0, 4};
+inline constexpr std::uint32_t kHighestBaudRate = 4000000;
+
+// Settings outside their ranges (possible only through an edited registry) are replaced by their
+// defaults, each on its own, so a port is never set up into a line that cannot work.
+void replaceAbsurdValues(LineSettings& settings);
+
 // Selected item of each list for these settings; -1 = no item matches (the list shows no selection).
 struct LineSelection {
     int baud, parity, dataBits, stopBits, flow;

@@ -8,52 +8,120 @@ namespace {
 constexpr UINT_PTR kReopenTimerBase = 100;  // timer id = base + port
 constexpr UINT kReopenEveryMs = 1000;
 
+enum class Deferred { None, Open, Close };
+
 struct ServerState {
     HWND window;
-    bool reopening[17];  // per port 1..16: the device went away and is being waited for
+    bool reopening[17];    // per port 1..16: the device is absent and is looked for every second
+    bool wanted[17];       // a client asked for the port open and has not closed it since
+    bool closing[17];      // a close of the port is under way (it handles sent messages meanwhile)
+    Deferred deferred[17]; // the last open or close request that arrived during that close
+    bool quitting;
 };
 ServerState g_server;
 
+bool ValidPort(int port) { return port >= 1 && port <= 16; }
+
 void StopReopening(HWND window, int port)
 {
-    if (port >= 1 && port <= 16 && g_server.reopening[port]) {
+    if (ValidPort(port) && g_server.reopening[port]) {
         g_server.reopening[port] = false;
         KillTimer(window, kReopenTimerBase + port);
     }
 }
 
-// A reader lost its device: close what is left and open the port again, every second until the
-// device is back or a client closes the port.
-LRESULT OnReopen(HWND window, int port)
+void StartReopening(HWND window, int port)
 {
-    if (port < 1 || port > 16)
-        return 0;
-    ClosePort(port);
-    if (OpenPort(window, port) == 1) {
-        StopReopening(window, port);
-        return 0;
-    }
     g_server.reopening[port] = true;
     SetTimer(window, kReopenTimerBase + port, kReopenEveryMs, nullptr);
-    return 0;
 }
 
-// A client's open request; a port still waiting for its device keeps being retried if it fails.
-LRESULT OnOpen(HWND window, int port)
+// Opens the port, or, when the device is not there (yet), looks for it every second: an adapter
+// plugged in after the program started works as soon as it appears.
+int OpenOrRetry(HWND window, int port)
 {
     int result = OpenPort(window, port);
     if (result == 1 || result == -4)
         StopReopening(window, port);
+    else if (!g_server.reopening[port])
+        StartReopening(window, port);
     return result;
+}
+
+void RunDeferred(HWND window, int port);
+
+// While a close waits for its reader, the requests that arrive meanwhile are kept for its end, so
+// the port never has two handles or two readers.
+void CloseNow(HWND window, int port)
+{
+    g_server.closing[port] = true;
+    ClosePort(port);
+    g_server.closing[port] = false;
+    RunDeferred(window, port);
+}
+
+LRESULT OnOpen(HWND window, int port)
+{
+    if (!ValidPort(port))
+        return 0;
+    if (g_server.quitting)
+        return 0;
+    g_server.wanted[port] = true;
+    if (g_server.closing[port]) {
+        g_server.deferred[port] = Deferred::Open;
+        return 0;
+    }
+    return OpenOrRetry(window, port);
+}
+
+LRESULT OnClose(HWND window, int port)
+{
+    if (!ValidPort(port))
+        return ClosePort(port);
+    g_server.wanted[port] = false;
+    StopReopening(window, port);
+    if (g_server.closing[port]) {
+        g_server.deferred[port] = Deferred::Close;
+        return 1;
+    }
+    CloseNow(window, port);
+    return 1;
+}
+
+void RunDeferred(HWND window, int port)
+{
+    Deferred next = g_server.deferred[port];
+    g_server.deferred[port] = Deferred::None;
+    if (next == Deferred::Open && g_server.wanted[port])
+        OpenOrRetry(window, port);
+    else if (next == Deferred::Close)
+        CloseNow(window, port);
+}
+
+// A reader lost its device: close what is left and open the port again, every second until the
+// device is back or a client closes the port. A request posted before the last client closed the
+// port finds it no longer wanted and does nothing.
+LRESULT OnReopen(HWND window, int port)
+{
+    if (!ValidPort(port) || !g_server.wanted[port] || g_server.closing[port])
+        return 0;
+    CloseNow(window, port);
+    if (g_server.wanted[port] && !IsOpenPort(port))
+        OpenOrRetry(window, port);
+    return 0;
 }
 
 LRESULT OnTimer(HWND window, UINT_PTR id)
 {
     int port = static_cast<int>(id - kReopenTimerBase);
-    if (port < 1 || port > 16 || !g_server.reopening[port]) {
+    if (!ValidPort(port) || !g_server.reopening[port] || !g_server.wanted[port]) {
         KillTimer(window, id);
+        if (ValidPort(port))
+            g_server.reopening[port] = false;
         return 0;
     }
+    if (g_server.closing[port])
+        return 0;
     if (OpenPort(window, port) == 1)
         StopReopening(window, port);
     return 0;
@@ -68,8 +136,14 @@ LRESULT OnCopyData(HWND, WPARAM port, const COPYDATASTRUCT* data)
 
 LRESULT OnQuit(HWND window)
 {
-    for (int port = 1; port <= 16; ++port)
+    // The sender may hold the registry mutex, which closing every port takes: let it go on first.
+    ReplyMessage(0);
+    g_server.quitting = true;
+    for (int port = 1; port <= 16; ++port) {
+        g_server.wanted[port] = false;
+        g_server.deferred[port] = Deferred::None;
         StopReopening(window, port);
+    }
     ClosePort(-1);
     DestroyWindow(window);
     return 0;
@@ -81,8 +155,7 @@ LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_SERVER_OPENPORT:
         return OnOpen(window, static_cast<int>(wParam));
     case WM_SERVER_CLOSEPORT:
-        StopReopening(window, static_cast<int>(wParam));
-        return ClosePort(static_cast<int>(wParam));
+        return OnClose(window, static_cast<int>(wParam));
     case WM_SERVER_REOPENPORT:
         return OnReopen(window, static_cast<int>(wParam));
     case WM_TIMER:

@@ -55,10 +55,89 @@ void RestartIdleTimers()
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
 }
 
-void SendByte(HWND window, int port, std::uint8_t byte)
+constexpr DWORD kRetryBoundMs = 100;
+
+bool SendBounded(HWND window, int port, std::uint8_t byte, DWORD boundMs)
 {
-    if (window)
-        SendMessageA(window, WM_SWITCH_BYTE, port, byte);
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, WM_SWITCH_BYTE, port, byte, SMTO_NORMAL | SMTO_ABORTIFHUNG, boundMs,
+                               &ignored) != 0;
+}
+
+// Releases a hung window did not take, per port, oldest first. Only the port's reader thread
+// touches its own list, so it needs no lock.
+struct HeldReleases {
+    struct Entry {
+        HWND window;
+        std::uint8_t byte;
+    };
+    Entry entry[32];
+    int count;
+};
+HeldReleases g_heldReleases[kPortCount];
+
+bool HasHeldReleases(int port, HWND window)
+{
+    const HeldReleases& held = g_heldReleases[port - 1];
+    for (int i = 0; i < held.count; ++i)
+        if (held.entry[i].window == window)
+            return true;
+    return false;
+}
+
+void HoldRelease(int port, HWND window, std::uint8_t byte)
+{
+    HeldReleases& held = g_heldReleases[port - 1];
+    if (held.count == 32) {  // a window hung for very long: its oldest release makes room
+        for (int i = 1; i < held.count; ++i)
+            held.entry[i - 1] = held.entry[i];
+        --held.count;
+    }
+    held.entry[held.count++] = {window, byte};
+}
+
+// Delivers what is held, in order; a window that still does not answer keeps the rest of its
+// releases (and later ones stay behind them). Windows that are gone are forgotten.
+void FlushHeldReleases(int port, HWND only, DWORD boundMs)
+{
+    HeldReleases& held = g_heldReleases[port - 1];
+    HWND stuck[32];
+    int stuckCount = 0;
+    int kept = 0;
+    for (int i = 0; i < held.count; ++i) {
+        HeldReleases::Entry e = held.entry[i];
+        bool isStuck = false;
+        for (int k = 0; k < stuckCount; ++k)
+            isStuck = isStuck || stuck[k] == e.window;
+        bool skip = (only && e.window != only) || isStuck;
+        if (!skip && !IsWindow(e.window))
+            continue;
+        if (!skip && SendBounded(e.window, port, e.byte, boundMs))
+            continue;
+        if (!skip)
+            stuck[stuckCount++] = e.window;
+        held.entry[kept++] = e;
+    }
+    held.count = kept;
+}
+
+// Sends a switch byte with a bound. A release that the window does not take is held for it and
+// delivered first when it answers again: its press reached it, so its key must be let go. A press
+// for a window that still owes releases is not sent (it would overtake them).
+void SendByte(HWND window, int port, std::uint8_t byte, bool release)
+{
+    if (!window)
+        return;
+    if (HasHeldReleases(port, window)) {
+        FlushHeldReleases(port, window, kClientSendBoundMs);
+        if (HasHeldReleases(port, window)) {
+            if (release)
+                HoldRelease(port, window, byte);
+            return;
+        }
+    }
+    if (!SendBounded(window, port, byte, kClientSendBoundMs) && release)
+        HoldRelease(port, window, byte);
 }
 
 // A button bar that is the active window passes switch bytes to the window below it.
@@ -95,7 +174,7 @@ void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode)
     PortRecord& rec = portRecord(port);
     ByteDecision d = routeByte(byte, rec.Switches != 0, g_shared.PortInput, g_shared.DefaultInput, g_shared.Held);
     if (d.route == ByteRoute::Raw) {
-        SendByte(toHwnd(activeWindow(clientList(port), clientCount(port))), port, byte);
+        SendByte(toHwnd(activeWindow(clientList(port), clientCount(port))), port, byte, false);
         return;
     }
     KeepAwake();
@@ -109,7 +188,7 @@ void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode)
     case ByteRoute::OutsideWindow:
         for (const char* windowClass : kOutsideClasses) {
             if (HWND window = FindWindowA(windowClass, nullptr)) {
-                SendByte(window, port, byte);
+                SendByte(window, port, byte, false);
                 break;
             }
         }
@@ -122,23 +201,34 @@ void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode)
     }
 
     ScreenState screen{g_shared.DoWakeUp != 0, g_shared.MonitorOff != 0, g_shared.SaverActive != 0};
-    WakeDecision wake = decideWake(screen, d.value, wakeCode);
+    WakeDecision wake = decideWake(screen, d.value, d.release, wakeCode);
     switch (wake.action) {
     case WakeAction::Deliver:
         if (!screen.doWakeUp) {
-            SendByte(toHwnd(activeWindow(clientList(port), clientCount(port))), port, d.value);
+            SendByte(toHwnd(activeWindow(clientList(port), clientCount(port))), port, d.value, d.release);
             return;
         }
-        SendByte(Receiver(port), port, d.value);
+        SendByte(Receiver(port), port, d.value, d.release);
         if (wake.restartIdleTimers)
             RestartIdleTimers();
         return;
-    case WakeAction::SwallowWakeRelease:
+    case WakeAction::DeliverAndWake:
+        SendByte(Receiver(port), port, d.value, d.release);
+        WakeScreen(wake);
         return;
+    case WakeAction::SwallowWakeRelease:
     case WakeAction::WakeScreen:
         WakeScreen(wake);
         return;
     }
+}
+
+bool RetryHeldReleases(int port)
+{
+    if (g_heldReleases[port - 1].count == 0)
+        return false;
+    FlushHeldReleases(port, nullptr, kRetryBoundMs);
+    return g_heldReleases[port - 1].count > 0;
 }
 
 }  // namespace swibus

@@ -7,4 +7,12 @@ namespace swibus {
 // Runs on the port's reader thread; wakeCode belongs to that thread.
 void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode);
 
+// Tries again to deliver releases that a window did not take (it was hung); true while some are
+// still waiting. Runs on the port's reader thread.
+bool RetryHeldReleases(int port);
+
+// Longest wait for a client window to take one message: a hung program never holds up the switch
+// path (or a registration) for longer.
+inline constexpr unsigned kClientSendBoundMs = 1000;
+
 }  // namespace swibus

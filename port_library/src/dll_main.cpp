@@ -14,12 +14,22 @@ void OnProcessAttach(HINSTANCE module)
 {
     g_process.module = module;
     InitPortLocks();
-    if (g_shared.AttachCount <= 0) {
+    volatile LONG* count = reinterpret_cast<volatile LONG*>(&g_shared.AttachCount);
+    if (*count > 0) {
+        // Not the first: no waiting here. (A registration holds the mutex while it starts the
+        // server, whose own load of the library must not wait for it.)
+        InterlockedIncrement(count);
+        return;
+    }
+    // Perhaps the first: under the registry mutex, so two first processes never both start the
+    // block over, nor one while another changes the lists.
+    RegistryMutex lock;
+    if (*count <= 0) {
         // First process: the block starts over from its initial values, then the stored settings.
         g_shared = SharedPortData{};
         LoadSettings();
     }
-    InterlockedIncrement(reinterpret_cast<volatile LONG*>(&g_shared.AttachCount));
+    InterlockedIncrement(count);
 }
 
 void OnProcessDetach()

@@ -1,53 +1,29 @@
 // Registration of client windows per port, the active window, removal.
 #include "shared_block.h"
 
+#include "byte_dispatch.h"
 #include "swibus.h"
 
 namespace swibus {
 
 namespace {
 
-// The holder of the mutex sends activation messages to windows of other processes; a process
-// waiting for the mutex must still handle them, or both wait for each other for ever.
-void WaitHandlingSentMessages(HANDLE mutex)
+// Activation messages go to windows of other processes while the mutex is held: each waits at
+// most for what is left of one bound per hold (a hung window is not waited for at all), and once
+// that is spent the rest are queued without waiting, in order, so no registration anywhere waits
+// on a program that stopped answering.
+void SendActivation(RegistryMutex& lock, HWND window, bool active, int port)
 {
-    for (;;) {
-        DWORD woke = MsgWaitForMultipleObjects(1, &mutex, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0 || woke == WAIT_ABANDONED_0)
-            return;  // an abandoned mutex is ours as well
-        if (woke != WAIT_OBJECT_0 + 1)
-            return;
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
-// Holds "swibusmutex1" for one registration or removal, across processes.
-class RegistryMutex {
-public:
-    RegistryMutex() : handle_(CreateMutexA(nullptr, FALSE, kMutexName))
-    {
-        if (handle_)
-            WaitHandlingSentMessages(handle_);
-    }
-    ~RegistryMutex()
-    {
-        if (handle_) {
-            ReleaseMutex(handle_);
-            CloseHandle(handle_);
-        }
-    }
-    RegistryMutex(const RegistryMutex&) = delete;
-    RegistryMutex& operator=(const RegistryMutex&) = delete;
-
-private:
-    HANDLE handle_;
-};
-
-void SendActivation(HWND window, bool active, int port)
-{
-    if (window)
-        SendMessageA(window, WM_SWITCH_ACTIVATE, active ? 1 : 0, port);
+    if (!window)
+        return;
+    WPARAM wParam = active ? 1 : 0;
+    DWORD left = lock.sendTimeLeft(kClientSendBoundMs);
+    DWORD_PTR ignored = 0;
+    if (left > 0 && SendMessageTimeoutA(window, WM_SWITCH_ACTIVATE, wParam, port, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                        left, &ignored))
+        return;
+    if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId())
+        SendNotifyMessageA(window, WM_SWITCH_ACTIVATE, wParam, port);
 }
 
 // First client of a closed port: make sure the server runs and ask it to open the port.
@@ -92,7 +68,7 @@ extern "C" int WINAPI HwndGetPort(HWND window, int port, int flags)
         if (!BringUpPortForFirstClient(port))
             return 0;
         list.entry[0] = toId(window);
-        SendActivation(window, true, port);
+        SendActivation(lock, window, true, port);
         count = 1;
         portRecord(port).Switches = flags & 1;
         return 1;
@@ -106,9 +82,9 @@ extern "C" int WINAPI HwndGetPort(HWND window, int port, int flags)
     if (count >= kMaxClients)
         return 1;  // documented: a full list reports success without adding the window
     HWND previous = toHwnd(activeWindow(list, count));
-    SendActivation(previous, false, port);
+    SendActivation(lock, previous, false, port);
     list.entry[count] = toId(window);
-    SendActivation(window, true, port);
+    SendActivation(lock, window, true, port);
     if (flags & 1) {
         portRecord(port).Switches = 1;
         clearHeld(g_shared.Held);
@@ -134,7 +110,7 @@ extern "C" int WINAPI HwndRemovePort(HWND window, int port)
     int index = findAny(list, toId(window));
     if (index < 0 || !window)
         return 1;
-    SendActivation(window, false, port);
+    SendActivation(lock, window, false, port);
     clearHeld(g_shared.Held);
     removeAt(list, count, index);
 
@@ -149,7 +125,7 @@ extern "C" int WINAPI HwndRemovePort(HWND window, int port)
             SendToServer(WM_SERVER_CLOSEPORT, port, 0);
         }
     } else {
-        SendActivation(toHwnd(activeWindow(list, count)), true, port);
+        SendActivation(lock, toHwnd(activeWindow(list, count)), true, port);
         clearHeld(g_shared.Held);
     }
     return 1;
@@ -173,13 +149,14 @@ extern "C" int WINAPI SetActiveHwnd(HWND window)
     int port = g_shared.ComPort;
     if (!validPort(port) || !window)
         return 0;
+    RegistryMutex lock;
     ClientList& list = clientList(port);
     std::int32_t count = clientCount(port);
     int index = findAny(list, toId(window));
     if (index < 0 || index >= count)
         return 0;
-    SendActivation(toHwnd(activeWindow(list, count)), false, port);
-    SendActivation(window, true, port);
+    SendActivation(lock, toHwnd(activeWindow(list, count)), false, port);
+    SendActivation(lock, window, true, port);
     clearHeld(g_shared.Held);
     moveToEnd(list, count, index);
     return 1;

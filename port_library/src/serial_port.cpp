@@ -15,9 +15,6 @@ constexpr DWORD kWaitSliceMs = 1000;      // a wait that missed its wake-up stil
 constexpr DWORD kIoCompletionMs = 5000;   // bound on a read or write the driver has accepted
 constexpr DWORD kEpisodeQuietMs = 30000;  // a failure this long after the last one starts a new episode
 constexpr int kReadChunk = 80;
-// A read that has not ended although bytes are queued is taken back after this long; it never
-// happens on Windows, but under emulation Wine has been seen to lose the wake-up of a pending read.
-constexpr DWORD kStallCheckMs = 200;
 
 class PortLock {
 public:
@@ -90,19 +87,24 @@ bool ConfigurePortLine(HANDLE comm, const PortRecord& rec)
     return SetCommState(comm, &dcb) != 0;
 }
 
+void DeviceName(int port, char* name, size_t size)
+{
+    snprintf(name, size, port < 10 ? "COM%d" : "\\\\.\\COM%d", port);
+}
+
 // Opens and configures the device; the invalid handle when it is absent or refuses the settings.
-// A reopen after a failure keeps what the device sent since it came back (no purge).
-HANDLE OpenPortDevice(int port, bool purge = true)
+// Every open starts from empty queues: bytes left from before the open belong to no press the
+// reader knows of.
+HANDLE OpenPortDevice(int port)
 {
     char name[16];
-    snprintf(name, sizeof(name), port < 10 ? "COM%d" : "\\\\.\\COM%d", port);
+    DeviceName(port, name, sizeof(name));
     HANDLE comm = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
                               nullptr);
     if (comm == INVALID_HANDLE_VALUE)
         return comm;
     SetupComm(comm, 4096, 4096);
-    if (purge)
-        PurgeComm(comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    PurgeComm(comm, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     const PortRecord& rec = portRecord(port);
     COMMTIMEOUTS timeouts;
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -116,6 +118,23 @@ HANDLE OpenPortDevice(int port, bool purge = true)
         return INVALID_HANDLE_VALUE;
     }
     return comm;
+}
+
+// Whether the port's device has vanished (a USB adapter pulled out): its name no longer opens.
+// While the port is held open, a present device refuses a second open (exclusive access); one
+// that opens after all is present too and is closed again at once.
+bool DeviceGone(int port)
+{
+    char name[16];
+    DeviceName(port, name, sizeof(name));
+    HANDLE probe = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                               nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        return false;
+    }
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DEV_NOT_EXIST;
 }
 
 // Waits for an overlapped operation the driver accepted; false on failure or when it takes too long
@@ -138,19 +157,22 @@ bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, D
 // How the reader waits for bytes. Both wait on an overlapped record with the thread's own event
 // and end at once when the port is closed (the close sequence clears the event mask, drops DTR and
 // sets the reader's stop event).
-//  - CommEvent (default): WaitCommEvent(EV_RXCHAR) with the overlapped record, then read what is
-//    queued, at most 80 bytes at a time. A wait that misses its wake-up still reads within a slice.
-//  - FirstByteRead: an overlapped ReadFile of one byte without timeouts, which completes when a
-//    byte arrives; the rest of a burst is then read from the queue. Chosen with the environment
-//    variable SWIBUS_READER=firstbyte, for drivers whose event waits cannot be trusted.
+//  - FirstByteRead (default): an overlapped ReadFile of one byte without timeouts, which completes
+//    when a byte arrives; the rest of a burst is then read from the queue. At rest nothing runs,
+//    under Wine as on Windows. A read that has not ended although bytes are queued is taken back
+//    within a slice (never seen on Windows; under emulation Wine has lost such a wake-up).
+//  - CommEvent: WaitCommEvent(EV_RXCHAR) with the overlapped record, then read what is queued, at
+//    most 80 bytes at a time. Chosen with the environment variable SWIBUS_READER=commevent. Under
+//    Wine it costs more at rest, and Wine ends its waits as cancelled on a live line now and then
+//    (a run of them is taken for a lost line and reopened) as well as once the far end is gone.
 enum class WaitStrategy { FirstByteRead, CommEvent };
 
 WaitStrategy ChosenStrategy()
 {
     char value[32] = {};
-    if (GetEnvironmentVariableA("SWIBUS_READER", value, sizeof(value)) && lstrcmpiA(value, "firstbyte") == 0)
-        return WaitStrategy::FirstByteRead;
-    return WaitStrategy::CommEvent;
+    if (GetEnvironmentVariableA("SWIBUS_READER", value, sizeof(value)) && lstrcmpiA(value, "commevent") == 0)
+        return WaitStrategy::CommEvent;
+    return WaitStrategy::FirstByteRead;
 }
 
 // The reader of one port. Only this thread touches its wait record; the port lock guards the
@@ -210,39 +232,48 @@ private:
         return rec_.Connected && woke != WAIT_OBJECT_0 + 1;
     }
 
+    // The read targets a member, and every way out of here takes a pending read back first: a
+    // read left pending would complete later into memory that is no longer this wait's.
     void waitForFirstByte()
     {
-        unsigned char first = 0;
+        first_ = 0;
         DWORD got = 0;
         ResetEvent(waitEvent_);
-        if (!ReadFile(rec_.Comm, &first, 1, &got, &waitRecord_)) {
+        if (!ReadFile(rec_.Comm, &first_, 1, &got, &waitRecord_)) {
             DWORD error = GetLastError();
             if (error != ERROR_IO_PENDING) {
                 lineFailed(error);
                 return;
             }
             waitPending_ = true;
-            bool timedOut = true;
-            while (timedOut) {
-                if (!waitForRecord(kStallCheckMs, &timedOut))
+            bool stalled = false;
+            for (;;) {
+                bool timedOut = false;
+                if (!waitForRecord(kWaitSliceMs, &timedOut)) {
+                    cancelWait();
                     return;
-                if (timedOut && bytesQueued())
-                    break;  // bytes wait while the read does not end: take it back, read them
+                }
+                if (!timedOut)
+                    break;
+                RetryHeldReleases(port_);
+                if (bytesQueued()) {
+                    stalled = true;  // bytes wait while the read does not end: take it back, read them
+                    cancelWait();
+                    break;
+                }
             }
-            if (timedOut) {
-                cancelWait();
-            } else {
-                waitPending_ = false;
-            }
+            waitPending_ = false;
             if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &got, FALSE)) {
                 error = GetLastError();
-                if (!timedOut && rec_.Connected && error != ERROR_OPERATION_ABORTED) {
-                    lineFailed(error);
+                if (closing())
+                    return;
+                if (!stalled) {
+                    waitFailed(error);
                     return;
                 }
                 got = 0;
             }
-            if (timedOut && got == 0) {
+            if (stalled && got == 0) {
                 drain();
                 return;
             }
@@ -255,7 +286,7 @@ private:
         }
         emptyWakes_ = 0;
         g_process.failureEpisode[port_ - 1] = false;
-        DispatchByte(port_, first, wakeCode_);
+        DispatchByte(port_, first_, wakeCode_);
         drain();
     }
 
@@ -276,6 +307,7 @@ private:
                     return;
                 if (!timedOut)
                     break;
+                RetryHeldReleases(port_);
                 drain();  // a missed wake-up costs at most one slice, never a byte
                 if (!rec_.Connected || !waitPending_)
                     return;
@@ -283,9 +315,8 @@ private:
             waitPending_ = false;
             DWORD ignored = 0;
             if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &ignored, FALSE)) {
-                error = GetLastError();
-                if (rec_.Connected && error != ERROR_OPERATION_ABORTED)
-                    lineFailed(error);
+                if (!closing())
+                    waitFailed(GetLastError());
                 return;
             }
         }
@@ -296,6 +327,21 @@ private:
         else if (emptyWake())
             lineFailed(ERROR_DEVICE_NOT_CONNECTED);
     }
+
+    // A wait that ended in failure although this reader did not cancel it and no close asked for
+    // it. Under Wine a line whose far end went away ends every wait as cancelled, but Wine also
+    // cancels comm-event waits on a live line now and then. So a cancel asks whether the device
+    // is still there: gone, the line is lost (the same path as a read failure); there, it counts
+    // as an empty wake-up, which backs off (so it cannot spin) and, after a few in a row, is
+    // taken for a lost line too, so a dead line is never kept.
+    void waitFailed(DWORD error)
+    {
+        if (error != ERROR_OPERATION_ABORTED || DeviceGone(port_) || emptyWake())
+            lineFailed(error);
+    }
+
+    // The close sequence has begun for this port (it clears Connected and sets the stop event).
+    bool closing() { return !rec_.Connected || WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0; }
 
     bool bytesQueued()
     {
@@ -348,9 +394,10 @@ private:
         if (ReadFile(rec_.Comm, buffer, wanted, &got, &rec_.ReadOverlapped))
             return static_cast<int>(got);
         DWORD error = GetLastError();
-        if (error == ERROR_IO_PENDING && FinishOverlapped(rec_.Comm, &rec_.ReadOverlapped, &got, &error))
+        bool pending = error == ERROR_IO_PENDING;
+        if (pending && FinishOverlapped(rec_.Comm, &rec_.ReadOverlapped, &got, &error))
             return static_cast<int>(got);
-        lineFailed(error);
+        lineFailed(error, pending ? ReadFailure::Completion : ReadFailure::Immediate);
         return -1;
     }
 
@@ -370,7 +417,11 @@ private:
     // reading and ask the server's thread to open the port again, which it retries every second
     // until the device is back or the port is closed. The episode spans the reopen: it ends when
     // bytes arrive again, or after a long quiet time.
-    void lineFailed(DWORD error)
+    // A failed read completion shows its error code and then the line's error flags; a read that
+    // failed at once shows the flags alone (or the code, when the line reports none).
+    enum class ReadFailure { Completion, Immediate };
+
+    void lineFailed(DWORD error, ReadFailure kind = ReadFailure::Completion)
     {
         cancelWait();  // before the box's thread starts: no read may be pending then
         DWORD now = GetTickCount();
@@ -381,7 +432,12 @@ private:
         lastFailure = now;
         if (!episode) {
             episode = true;
-            ShowReadError("<CE1-%u>", error);
+            DWORD flags = 0;
+            ClearCommError(rec_.Comm, &flags, nullptr);
+            if (kind == ReadFailure::Completion || flags == 0)
+                ShowReadError("<CE1-%u>", error);
+            if (flags != 0)
+                ShowReadError(kind == ReadFailure::Completion ? "<CE2-%u>" : "<CE3-%u>", flags);
         }
         stopped_ = true;
         if (HWND server = g_shared.ServerWindow)
@@ -395,6 +451,7 @@ private:
     HANDLE waitEvent_ = nullptr;
     OVERLAPPED waitRecord_;
     DWORD mask_ = 0;
+    unsigned char first_ = 0;
     bool waitPending_ = false;
     std::uint8_t wakeCode_ = 0;
     int emptyWakes_ = 0;
@@ -439,9 +496,12 @@ void CloseEvent(HANDLE& event)
     event = nullptr;
 }
 
+// The wait for the reader handles sent messages, so an open request can arrive in the middle;
+// `closing` makes OpenPort refuse it until the record is clean again.
 void CloseSequence(int port)
 {
     PortRecord& rec = portRecord(port);
+    InterlockedExchange(&g_process.closing[port - 1], 1);
     rec.Connected = 0;
     SetEvent(StopEvent(port));
     {
@@ -468,6 +528,7 @@ void CloseSequence(int port)
     }
     CloseEvent(rec.Thread);
     CloseEvent(rec.ThreadDone);
+    InterlockedExchange(&g_process.closing[port - 1], 0);
 }
 
 void FlushPendingWrites(int port)
@@ -514,6 +575,8 @@ extern "C" int WINAPI OpenPort(HWND server, int port)
     PortRecord& rec = portRecord(port);
     if (rec.Connected)
         return -4;
+    if (g_process.closing[port - 1])
+        return 0;  // its close is still waiting for the reader; the caller asks again afterwards
     rec.Comm = INVALID_HANDLE_VALUE;
     memset(&rec.ReadOverlapped, 0, sizeof(rec.ReadOverlapped));
     memset(&rec.WriteOverlapped, 0, sizeof(rec.WriteOverlapped));
@@ -572,15 +635,19 @@ extern "C" int WINAPI OpenPort(HWND server, int port)
 extern "C" int WINAPI ClosePort(int port)
 {
     if (port == -1) {
-        for (int p = 1; p <= kPortCount; ++p) {
-            ClientList& list = clientList(p);
-            for (auto& e : list.entry)
-                e = 0;
-            clientCount(p) = 0;
-            portRecord(p).Switches = 0;
+        {
+            RegistryMutex lock;  // the lists are cleared as one change, not under a registration
+            for (int p = 1; p <= kPortCount; ++p) {
+                ClientList& list = clientList(p);
+                for (auto& e : list.entry)
+                    e = 0;
+                clientCount(p) = 0;
+                portRecord(p).Switches = 0;
+            }
+        }
+        for (int p = 1; p <= kPortCount; ++p)
             if (portRecord(p).Connected)
                 CloseSequence(p);
-        }
         return 1;
     }
     if (validPort(port) && portRecord(port).Connected)

@@ -8,6 +8,47 @@
 
 namespace swibus {
 
+namespace {
+
+void WaitHandlingSentMessages(HANDLE mutex)
+{
+    for (;;) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &mutex, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_ABANDONED_0)
+            return;  // an abandoned mutex is ours as well
+        if (woke != WAIT_OBJECT_0 + 1)
+            return;
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+}  // namespace
+
+RegistryMutex::RegistryMutex() : handle_(CreateMutexA(nullptr, FALSE, kMutexName))
+{
+    if (handle_)
+        WaitHandlingSentMessages(handle_);
+}
+
+RegistryMutex::~RegistryMutex()
+{
+    if (handle_) {
+        ReleaseMutex(handle_);
+        CloseHandle(handle_);
+    }
+}
+
+DWORD RegistryMutex::sendTimeLeft(DWORD boundMs)
+{
+    if (!sending_) {
+        sending_ = true;
+        sendStart_ = GetTickCount();
+    }
+    DWORD spent = GetTickCount() - sendStart_;
+    return spent < boundMs ? boundMs - spent : 0;
+}
+
 HWND FindServerWindow()
 {
     return FindWindowA(kServerClass, nullptr);

@@ -295,6 +295,7 @@ extern "C" int WINAPI PoortInstellingen(void)
     int newPort = g_shared.DialogPort;
     if (newPort == oldPort || (newPort == 0 && !validPort(oldPort)))
         return static_cast<int>(result);
+    RegistryMutex lock;  // the lists move as one change, never in the middle of a registration
     if (newPort == 0)
         SwitchToNoPort(oldPort);
     else if (!validPort(oldPort))

@@ -1,6 +1,8 @@
 // Port settings in the registry: load at first library load, save from the settings sheet.
 #include "shared_block.h"
 
+#include "line_choices.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -99,6 +101,13 @@ void LoadPort(int port)
     rec.FlowCtrl = key.readDword(kFlowCtrlValue, &value) ? std::uint8_t(value) : 4;
     // An existing subkey without the value means a plain data port, even for the current port.
     rec.Switches = key.readDword(kSwitchesValue, &value) ? std::uint8_t(value) : 0;
+    LineSettings line = {rec.BaudRate, rec.Parity, rec.ByteSize, rec.StopBits, rec.FlowCtrl};
+    replaceAbsurdValues(line);
+    rec.BaudRate = line.baudRate;
+    rec.Parity = line.parity;
+    rec.ByteSize = line.byteSize;
+    rec.StopBits = line.stopBits;
+    rec.FlowCtrl = line.flowCtrl;
 }
 
 }  // namespace
@@ -112,7 +121,7 @@ void LoadSettings()
         RegKey key;
         if (key.open(kMainKey)) {
             DWORD value = 1;
-            g_shared.ComPort = key.readDword(kComPortValue, &value) ? std::int32_t(value) : 1;
+            g_shared.ComPort = key.readDword(kComPortValue, &value) && value <= kPortCount ? std::int32_t(value) : 1;
             // A shorter stored text replaces only the leading codes (its zero lands after them).
             if (!key.readBytes(kPortInputValue, g_shared.PortInput, kCodeCount + 1))
                 SetDefaultCodes(g_shared.PortInput);

@@ -57,6 +57,7 @@ struct ProcessState {
     HANDLE stopEvent[kPortCount];           // wakes a reader that waits or backs off
     bool failureEpisode[kPortCount];        // a read-error box was shown for the current failure
     DWORD lastFailure[kPortCount];
+    volatile LONG closing[kPortCount];      // a close sequence is under way: no open may touch the record
 };
 extern ProcessState g_process;
 
@@ -73,6 +74,24 @@ inline constexpr char kServerClass[] = "vlm_sb_Hidden";
 inline constexpr char kServerProgram[] = "swibus.exe";
 inline constexpr char kServerParameter[] = "qx_linde";
 inline constexpr char kModuleName[] = "swibus.dll";
+
+// Holds "swibusmutex1" for one change of the client lists, across processes. The wait handles
+// messages sent to this thread's windows meanwhile: the holder may be notifying one of them.
+class RegistryMutex {
+public:
+    RegistryMutex();
+    ~RegistryMutex();
+    RegistryMutex(const RegistryMutex&) = delete;
+    RegistryMutex& operator=(const RegistryMutex&) = delete;
+
+    // What is left of `boundMs` for sending messages during this hold (counted from the first ask).
+    DWORD sendTimeLeft(DWORD boundMs);
+
+private:
+    HANDLE handle_;
+    DWORD sendStart_ = 0;
+    bool sending_ = false;
+};
 
 // Serialises the pending-write buffer between writers in any process and the server's flush.
 class PendingLock {

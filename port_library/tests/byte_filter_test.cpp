@@ -64,15 +64,19 @@ TEST(MakeBreakFilter, SeventhMakeIsDeliveredButNotHeldSoItsBreakIsDropped)
     EXPECT_EQ(f.run("A"), "") << "the six held codes are still held";
 }
 
-TEST(MakeBreakFilter, NonLetterCodesStayHeldUntilTheNextActivationChange)
+TEST(MakeBreakFilter, NonLetterPairsReleaseTheirOwnPress)
 {
     Feed f;
     f.codes = "LlRrUuDd12Dd";  // Fire: make '1', break '2'
-    EXPECT_EQ(f.run("1"), "J");
-    EXPECT_EQ(f.run("2"), "") << "a break never matches a held digit";
-    EXPECT_EQ(f.run("1"), "") << "the make stays held";
-    clearHeld(f.held);
-    EXPECT_EQ(f.run("1"), "J");
+    EXPECT_EQ(f.run("1212"), "JjJj") << "every press and release of a digit pair";
+    EXPECT_EQ(f.run("2"), "") << "a break whose press is not held is still dropped";
+    f.codes = "LlRrUu+-12*/";  // Down and Switch 2 on symbols
+    EXPECT_EQ(f.run("+1-2*/"), "DJdjDd");
+    for (int i = 0; i < kHeldSlots; ++i)
+        EXPECT_EQ(f.held.slot[i], 0) << i;
+    // A break releases only the press of its own pair (or a letter of its lower-case form).
+    EXPECT_EQ(f.run("1-"), "J");
+    EXPECT_EQ(f.run("1"), "") << "'1' is still held";
 }
 
 TEST(MakeBreakFilter, ByteThatIsBothMakeAndBreakCountsAsMake)
@@ -127,32 +131,63 @@ TEST(Routing, SpecialBytesAndRawPorts)
 TEST(WakeUp, SaverRunningFirstPressOnlyWakesAndItsReleaseIsSwallowed)
 {
     std::uint8_t wake = 0;
-    WakeDecision d = decideWake({true, false, true}, 'D', wake);
+    WakeDecision d = decideWake({true, false, true}, 'D', false, wake);
     EXPECT_EQ(d.action, WakeAction::WakeScreen);
     EXPECT_TRUE(d.endSaver);
     EXPECT_FALSE(d.clearMonitorOff);
     EXPECT_EQ(wake, 'D');
     // The shell cleared SaverActive; the release is swallowed once.
-    EXPECT_EQ(decideWake({true, false, false}, 'd', wake).action, WakeAction::SwallowWakeRelease);
+    EXPECT_EQ(decideWake({true, false, false}, 'd', true, wake).action, WakeAction::SwallowWakeRelease);
     EXPECT_EQ(wake, 0);
-    d = decideWake({true, false, false}, 'D', wake);
+    d = decideWake({true, false, false}, 'D', false, wake);
     EXPECT_EQ(d.action, WakeAction::Deliver);
     EXPECT_TRUE(d.restartIdleTimers);
+}
+
+TEST(WakeUp, ReleaseOfADeliveredPressIsDeliveredWhenTheSaverStartedInBetween)
+{
+    // "D" delivered, the saver starts, then "d u U ..." (here through the filter as the reader does).
+    Feed f;
+    std::uint8_t wake = 0;
+    ScreenState screen{true, false, false};
+    std::string delivered;
+    auto feed = [&](char b) {
+        ByteDecision r = routeByte(std::uint8_t(b), true, kLetters, kLetters, f.held);
+        if (r.route != ByteRoute::Client)
+            return;
+        WakeDecision d = decideWake(screen, r.value, r.release, wake);
+        if (d.action == WakeAction::Deliver || d.action == WakeAction::DeliverAndWake)
+            delivered += char(r.value);
+        if (d.endSaver)
+            screen.saverActive = false;
+    };
+    feed('D');
+    screen.saverActive = true;
+    for (char b : std::string("dUuDd"))
+        feed(b);
+    EXPECT_EQ(delivered, "DdUuDd");
+    EXPECT_EQ(wake, 0) << "a release never becomes the waking code";
+    EXPECT_FALSE(screen.saverActive) << "the release also woke the screen";
+    // A press that wakes the screen is swallowed with its release, and nothing after them is.
+    screen.saverActive = true;
+    for (char b : std::string("JjJj"))
+        feed(b);
+    EXPECT_EQ(delivered, "DdUuDdJj");
 }
 
 TEST(WakeUp, MonitorOffAndWakeUpSwitchedOff)
 {
     std::uint8_t wake = 0;
-    WakeDecision d = decideWake({true, true, false}, 'J', wake);
+    WakeDecision d = decideWake({true, true, false}, 'J', false, wake);
     EXPECT_EQ(d.action, WakeAction::WakeScreen);
     EXPECT_TRUE(d.clearMonitorOff);
     EXPECT_FALSE(d.endSaver);
     // Another byte than the waking code's release is delivered.
-    EXPECT_EQ(decideWake({true, false, false}, 'L', wake).action, WakeAction::Deliver);
+    EXPECT_EQ(decideWake({true, false, false}, 'L', false, wake).action, WakeAction::Deliver);
     EXPECT_EQ(wake, 'J');
     // With wake-up off a sleeping screen does not stop delivery and timers are left alone.
     std::uint8_t none = 0;
-    d = decideWake({false, true, true}, 'D', none);
+    d = decideWake({false, true, true}, 'D', false, none);
     EXPECT_EQ(d.action, WakeAction::Deliver);
     EXPECT_FALSE(d.restartIdleTimers);
     EXPECT_EQ(none, 0);

@@ -106,3 +106,21 @@ TEST(LineChoices, SelectionRoundTripAndValuesWithoutAnItem)
     applySelection({-1, -1, -1, -1, 2}, odd);
     EXPECT_EQ(odd.flowCtrl, 0);
 }
+
+TEST(LineChoices, AbsurdValuesFallBackEachOnItsOwn)
+{
+    LineSettings s = {0, 7, 0, 3, 8};
+    replaceAbsurdValues(s);
+    EXPECT_EQ(s.baudRate, 9600u);
+    EXPECT_EQ(s.parity, 0);
+    EXPECT_EQ(s.byteSize, 8);
+    EXPECT_EQ(s.stopBits, 0);
+    EXPECT_EQ(s.flowCtrl, 4);
+    LineSettings fine = {115200, 4, 4, 2, 7};
+    replaceAbsurdValues(fine);
+    EXPECT_EQ(fine.baudRate, 115200u);
+    EXPECT_EQ(fine.parity, 4);
+    EXPECT_EQ(fine.byteSize, 4);
+    EXPECT_EQ(fine.stopBits, 2);
+    EXPECT_EQ(fine.flowCtrl, 7);
+}

@@ -1,6 +1,7 @@
 """The port monitor end to end: the real swibus.exe and swibus.dll, client programs in separate
 processes and the virtual device on a pseudo serial line."""
 import os
+import signal
 import threading
 import time
 
@@ -155,7 +156,11 @@ def server_cpu_seconds():
 
 def test_filter_translation_and_special_bytes():
     # Fire is configured as '1'/'2' (not a letter pair); Switch 2's make is 'l', Left's break.
+    # The stored line settings are absurd (an edited registry): they fall back to the defaults.
     fresh_settings(port_input="LlRrUuDd12ld")
+    h.reg_set_dword(MAIN_KEY + r"\COM1", "ByteSize", 0)
+    h.reg_set_dword(MAIN_KEY + r"\COM1", "Parity", 7)
+    h.reg_set_dword(MAIN_KEY + r"\COM1", "Switches", 1)
     with h.VirtualDevice(com=1) as device:
         client = Client()
         outside = Client("--class", "PCBTest", "--no-register")
@@ -164,13 +169,14 @@ def test_filter_translation_and_special_bytes():
             h.check(result == 1, "RegisterToDLL gave %d" % result)
             (pcb, _), = outside.windows()
             time.sleep(0.3)
-            device.send(b"DDd" b"u" b"121" b"Ee" b"Q" b"Lll" b"VvZ", gap_ms=15)
-            got = client.wait_received(b"DdJQLl")
-            h.check(got == b"DdJQLl", "client got %r: repeated make, unmatched break, non-letter codes, "
-                                      "E/e, make-and-break code or V..Z handled wrongly" % got)
+            device.send(b"DDd" b"u" b"12121" b"Ee" b"Q" b"Lll" b"VvZ" b"2", gap_ms=15)
+            want = b"DdJjJjJQLlj"
+            got = client.wait_received(want)
+            h.check(got == want, "client got %r, expected %r: repeated make, unmatched break, non-letter "
+                                 "codes, E/e, make-and-break code or V..Z handled wrongly" % (got, want))
             h.check(outside.wait_received(b"VvZ", pcb) == b"VvZ", "PCBTest got %r" % outside.received())
             time.sleep(0.2)
-            h.check(client.received() == b"DdJQLl", "late bytes reached the client: %r" % client.received())
+            h.check(client.received() == want, "late bytes reached the client: %r" % client.received())
         finally:
             outside.close()
             client.close()
@@ -270,6 +276,15 @@ def test_wake_up_after_the_screen_saver_started():
             device.send(b"Jj", gap_ms=15)
             got = client.wait_received(b"UuJj")
             h.check(got == b"UuJj", "after waking: %r" % got)
+            # A press delivered, then the saver starts while the switch is held: its release is
+            # delivered (and wakes the screen), and nothing after it is swallowed.
+            device.send(b"D")
+            h.check(client.wait_received(b"UuJjD") == b"UuJjD", "press: %r" % client.received())
+            client.post(hwnd, WM_SYSCOMMAND, SC_SCREENSAVE, 0)
+            time.sleep(0.5)
+            device.send(b"dUuDd", gap_ms=30)
+            got = client.wait_received(b"UuJjDdUuDd")
+            h.check(got == b"UuJjDdUuDd", "a release was swallowed by the wake-up: %r" % got)
         finally:
             client.close()
     settle()
@@ -357,6 +372,167 @@ def test_unplug_shows_one_box_does_not_spin_and_replug_works():
                     "after replug: %r" % got)
         finally:
             client.close()
+    settle()
+
+
+def session_process(marker):
+    """Pid of the Wine process of this build tree whose command line holds `marker`."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            cmdline = open("/proc/%s/cmdline" % pid, "rb").read().replace(b"\0", b" ")
+            if marker.encode() in cmdline and b"wine-run" not in cmdline and \
+                    h.BUILD.encode() in open("/proc/%s/environ" % pid, "rb").read():
+                return int(pid)
+        except OSError:
+            continue
+    return None
+
+
+def descriptors_on(path):
+    """Open descriptors on `path` in this session's Wine processes (the wineserver included)."""
+    count = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if h.PREFIX.encode() not in open("/proc/%s/environ" % pid, "rb").read():
+                continue
+            for fd in os.listdir("/proc/%s/fd" % pid):
+                try:
+                    count += os.readlink("/proc/%s/fd/%s" % (pid, fd)) == path
+                except OSError:
+                    pass
+        except OSError:
+            continue
+    return count
+
+
+def wait_working(client, device, press, timeout=15.0):
+    """Presses until the client receives the press and its release; seconds it took, or None."""
+    started = time.monotonic()
+    want = len(client.received()) + 2
+    while time.monotonic() - started < timeout:
+        try:
+            device.send(press, gap_ms=15)
+        except RuntimeError:
+            pass  # still unplugged
+        time.sleep(0.25)
+        got = client.received()
+        if len(got) >= want and got.endswith(press):
+            return time.monotonic() - started
+    return None
+
+
+def test_adapter_plugged_late_and_pulled_out_again_and_again():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        device.control.command("UNPLUG")
+        client = Client()
+        try:
+            (hwnd, result), = client.windows()
+            h.check(result == 1, "RegisterToDLL gave %d" % result)
+            time.sleep(1.5)
+            device.control.command("REPLUG")
+            took = wait_working(client, device, b"Ll")
+            h.check(took is not None, "an adapter plugged in after the first registration stays dead: %r"
+                    % client.received())
+            print("  adapter linked late: working %.1f s after it appeared" % took, flush=True)
+            cpu_gone = 0.0
+            time_gone = 0.0
+            slowest = 0.0
+            for cycle in range(25):
+                device.control.command("HANGUP")
+                before, started = server_cpu_seconds(), time.monotonic()
+                time.sleep(1.0)
+                cpu_gone += server_cpu_seconds() - before
+                time_gone += time.monotonic() - started
+                device.control.command("REPLUG")
+                took = wait_working(client, device, b"Rr" if cycle % 2 else b"Uu")
+                h.check(took is not None, "replug %d left the switches dead: %r" % (cycle + 1, client.received()))
+                slowest = max(slowest, took)
+            print("  25 hang-ups: swibus.exe CPU %.2f s in %.1f s unplugged; slowest replug to a working "
+                  "switch %.1f s (limit 2 s)" % (cpu_gone, time_gone, slowest), flush=True)
+            h.check(cpu_gone < 0.1 * time_gone, "swibus.exe spun while the line was hung up: %.2f s of CPU in "
+                    "%.1f s" % (cpu_gone, time_gone))
+        finally:
+            client.close()
+    settle()
+
+
+def test_open_request_during_a_close_waits_for_it():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device, h.VirtualDevice(com=2):
+        keeper = Client("--port", 2, 0)  # keeps the server up: the last COM1 client only closes COM1
+        racer = Client("--close-race")
+        try:
+            keeper.windows()
+            racer.windows()
+            slave = device.control.command("STATUS").split()[1]
+            time.sleep(0.5)
+            open_once = descriptors_on(slave)
+            device.send(b"D")
+            racer.wait_for(lambda l: l.startswith("write "), what="the write during the close")
+            got = device.wait_received(b"A\x00")
+            h.check(got.endswith(b"A\x00"), "the write made during the close did not arrive: %r" % got)
+            time.sleep(1.0)
+            after = descriptors_on(slave)
+            print("  descriptors on the line: %d with the port open once, %d after the raced close and "
+                  "open" % (open_once, after), flush=True)
+            h.check(after == open_once, "the port is open %d times over (once: %d descriptors)"
+                    % (after, open_once))
+        finally:
+            racer.close()
+            keeper.close()
+        # Every handle was closed: the port opens again for the next client.
+        again = Client()
+        try:
+            again.windows()
+            took = wait_working(again, device, b"Jj")
+            h.check(took is not None, "the port stays dead after the raced close: %r" % again.received())
+        finally:
+            again.close()
+    settle()
+
+
+def beside_a_stopped_client(device):
+    """A client gets a press and stops (SIGSTOP) before its release; another program registers and
+    the box is pressed again. Returns (the registration's result, how long it took in ms, what the
+    new active window got, what the stopped client got once it runs again)."""
+    stuck = Client("--class", "StoppedClient")
+    other = None
+    stopped = None
+    try:
+        stuck.windows()
+        time.sleep(0.3)
+        device.send(b"D")
+        h.check(stuck.wait_received(b"D") == b"D", "press: %r" % stuck.received())
+        stopped = session_process("StoppedClient")
+        h.check(stopped is not None, "the client's process not found")
+        os.kill(stopped, signal.SIGSTOP)
+        device.send(b"d")
+        other = Client()
+        ready = other.wait_for(lambda l: l.startswith("ready "), timeout=20, what="registration")[0].split()
+        device.send(b"Uu", gap_ms=15)
+        other_got = other.wait_received(b"Uu")
+        os.kill(stopped, signal.SIGCONT)
+        stopped = None
+        return int(ready[2]), int(ready[3]), other_got, stuck.wait_received(b"Dd")
+    finally:
+        if stopped:
+            os.kill(stopped, signal.SIGCONT)
+        try:
+            if other:
+                other.close()
+        finally:
+            stuck.close()
+
+
+def test_a_stopped_client_holds_up_no_one():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        result, _, other_got, stuck_got = beside_a_stopped_client(device)
+        h.check(result == 1, "registration beside a stopped client gave %d" % result)
+        h.check(other_got == b"Uu", "the window active after the stopped one got %r" % other_got)
+        h.check(stuck_got == b"Dd", "the stopped client's release was lost or others' bytes reached it: %r"
+                % stuck_got)
     settle()
 
 
@@ -454,6 +630,9 @@ if __name__ == "__main__":
         test_writes_reach_the_device,
         test_writes_while_the_port_cannot_open_arrive_as_one_block,
         test_unplug_shows_one_box_does_not_spin_and_replug_works,
+        test_adapter_plugged_late_and_pulled_out_again_and_again,
+        test_open_request_during_a_close_waits_for_it,
+        test_a_stopped_client_holds_up_no_one,
         test_settings_sheet_moves_the_port_and_saves,
         test_mouse_filter_turns_one_left_press_into_a_right_click,
     ])

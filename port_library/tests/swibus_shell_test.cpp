@@ -145,6 +145,55 @@ TEST_F(Shell, RegistrationOrderAndActivationMessages)
     EXPECT_EQ(RegisterToDLL(nullptr), 0);
 }
 
+// Handles this thread's messages (activations sent by another thread) for `ms` milliseconds.
+void PumpFor(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(5);
+    }
+}
+
+// Changing the active window and clearing every list are changes of the shared lists: each waits
+// for the registry mutex that a registration in another process may be holding.
+TEST_F(Shell, ActivationAndClearingWaitForTheRegistryMutex)
+{
+    EXPECT_EQ(RegisterToDLL(windows[0]), 1);
+    EXPECT_EQ(RegisterToDLL(windows[1]), 1);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kMutexName);
+    ASSERT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    volatile LONG done = 0;
+    std::thread activation([&] {
+        SetActiveHwnd(windows[0]);
+        InterlockedExchange(&done, 1);
+    });
+    PumpFor(300);
+    EXPECT_EQ(done, 0) << "the active window changed while another holder had the mutex";
+    EXPECT_EQ(GetActiveHwnd(-1), windows[1]);
+    ReleaseMutex(mutex);
+    while (!done)
+        PumpFor(10);
+    activation.join();
+    EXPECT_EQ(GetActiveHwnd(-1), windows[0]);
+
+    ASSERT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    done = 0;
+    std::thread clearing([&] {
+        ClosePort(-1);
+        InterlockedExchange(&done, 1);
+    });
+    PumpFor(300);
+    EXPECT_EQ(done, 0) << "every list was cleared while another holder had the mutex";
+    EXPECT_EQ(clientCount(1), 2);
+    ReleaseMutex(mutex);
+    clearing.join();
+    EXPECT_EQ(clientCount(1), 0);
+    CloseHandle(mutex);
+}
+
 TEST_F(Shell, SeventeenthWindowIsReportedButNotAdded)
 {
     for (int i = 0; i < 16; ++i)
@@ -275,6 +324,31 @@ TEST_F(Shell, SettingsRoundTripAndOddStoredValues)
     EXPECT_EQ(std::string(reinterpret_cast<char*>(g_shared.PortInput), 12), std::string("xy\0rUuDdJjDd", 12));
     EXPECT_EQ(portRecord(4).Switches, 0u) << "an existing subkey without Switches: plain port, even the current one";
     EXPECT_EQ(portRecord(4).BaudRate, 1000u);
+}
+
+TEST_F(Shell, AbsurdStoredValuesFallBackToTheirDefaults)
+{
+    const char* com3 = "Software\\Velmora\\Swibus\\COM3";
+    SetDword(kKey, "ComPort", 3);
+    SetDword(com3, "ByteSize", 0);
+    SetDword(com3, "Parity", 7);
+    SetDword(com3, "StopBits", 9);
+    SetDword(com3, "FlowCtrl", 0x30);
+    SetDword(com3, "BaudRate", 0);
+    SetDword(com3, "Switches", 1);
+    SetDword("Software\\Velmora\\Swibus\\COM5", "ByteSize", 0x107);  // low byte 7: kept
+    LoadSettings();
+    const PortRecord& rec = portRecord(3);
+    EXPECT_EQ(rec.ByteSize, 8);
+    EXPECT_EQ(rec.Parity, 0);
+    EXPECT_EQ(rec.StopBits, 0);
+    EXPECT_EQ(rec.FlowCtrl, 4);
+    EXPECT_EQ(rec.BaudRate, 9600u);
+    EXPECT_EQ(rec.Switches, 1u);
+    EXPECT_EQ(portRecord(5).ByteSize, 7);
+    SetDword(kKey, "ComPort", 40);
+    LoadSettings();
+    EXPECT_EQ(g_shared.ComPort, 1) << "a port number beyond 16 means the default port";
 }
 
 // ---- write path -----------------------------------------------------------------

@@ -2,9 +2,16 @@
 // byte and activation it receives, one line each, so a driver can compare the sequence.
 //   swibus_test_client [--class NAME] [--windows N] [--no-register] [--port P FLAGS]
 //   swibus_test_client write <hex bytes>...      one WriteToPort per argument, prints each result
+//                                                and how long it took
 //   swibus_test_client writeex <port> <hex>      WriteToPortEx, prints the result
+//   swibus_test_client churn <seed>              two windows register, activate and unregister at
+//                                                random until "churnstop"; prints what was lost
+//   swibus_test_client churnstop | entries       stop the churners | count the current port's list
 //   --show: the windows are shown (for real mouse input)
-// Output lines: "ready <hwnd> <result>" per window, "byte <hwnd> <port> <hex>",
+//   --close-race: the first switch byte makes the window unregister from inside its handler, and
+//     a thread writes "A" with WriteToPort once the close has begun, while the server's close still
+//     waits for the reader held by that handler: an open request in the middle of a close
+// Output lines: "ready <hwnd> <result> <ms the registration took>" per window, "byte <hwnd> <port> <hex>",
 // "activate <hwnd> <0|1> <port>", and "<command> <result>" for the commands below.
 // Commands, posted to a window (probe post <hwnd> <msg> <wParam> <lParam>):
 //   WM_APP+1 UnRegisterFromDLL   WM_APP+2 RegisterToDLL   WM_APP+3 SetActiveHwnd
@@ -40,6 +47,9 @@ struct ClientState {
     int flags = 1;
     int open = 0;
     bool show = false;
+    bool quiet = false;
+    bool closeRace = false;
+    int raceStage = 0;  // 1 once the first byte started the race
 };
 ClientState g_client;
 
@@ -61,6 +71,17 @@ int CallMouseFilter(int on)
     auto filter = reinterpret_cast<SwibusMouseFilterProc>(
         reinterpret_cast<void*>(GetProcAddress(module, SWIBUS_MOUSE_FILTER_EXPORT)));
     return filter ? filter(on) : -100;
+}
+
+// Writes "A" once the port's close has begun (while the reader is still held by this window's
+// unfinished byte handler): the write's open request reaches the server in the middle of the close.
+DWORD WINAPI WriteOnceClosing(LPVOID)
+{
+    for (int i = 0; i < 1000 && IsOpenPort(g_client.port ? g_client.port : 1); ++i)
+        Sleep(5);
+    BYTE byte = 'A';
+    Say("write %d", WriteToPort(&byte, 1));
+    return 0;
 }
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -104,6 +125,13 @@ LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_SWITCH_BYTE:
         Say("byte %lu %d %02x", Id(window), static_cast<int>(wParam), static_cast<unsigned>(lParam & 0xFF));
+        if (g_client.closeRace && g_client.raceStage == 0) {
+            g_client.raceStage = 1;
+            HANDLE writer = CreateThread(nullptr, 0, WriteOnceClosing, nullptr, 0, nullptr);
+            if (writer)
+                CloseHandle(writer);
+            Say("unregister %lu %d", Id(window), UnRegisterFromDLL(window));
+        }
         return 0;
     case WM_SWITCH_ACTIVATE:
         Say("activate %lu %d %d", Id(window), static_cast<int>(wParam), static_cast<int>(lParam));
@@ -144,8 +172,9 @@ int WriteCommand(int argc, char** argv)
             char pair[3] = {argv[i][2 * k], argv[i][2 * k + 1], 0};
             bytes[k] = static_cast<unsigned char>(strtoul(pair, nullptr, 16));
         }
+        DWORD started = GetTickCount();
         int result = WriteToPort(bytes, static_cast<DWORD>(length));
-        Say("write %d", result);
+        Say("write %d %lu ms", result, static_cast<unsigned long>(GetTickCount() - started));
         failures += result != 1;
     }
     return failures;
@@ -160,10 +189,103 @@ int WriteExCommand(int argc, char** argv)
     return 0;
 }
 
+constexpr char kChurnStopEvent[] = "swibus_test_churn_stop";
+
+// Handles every message for `ms` milliseconds.
+void PumpFor(DWORD ms)
+{
+    DWORD end = GetTickCount() + ms;
+    for (;;) {
+        LONG left = static_cast<LONG>(end - GetTickCount());
+        if (left <= 0)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+// Two windows registering, activating and unregistering at random every 10-70 ms until the stop
+// event is set; then, once everyone has stopped, each window's registration is checked against
+// what this process did with it.
+int ChurnCommand(int argc, char** argv)
+{
+    srand(argc >= 3 ? static_cast<unsigned>(atoi(argv[2])) : 1u);
+    g_client.quiet = true;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "SwibusChurn";
+    RegisterClassA(&wc);
+    HWND windows[2];
+    for (HWND& w : windows)
+        w = CreateWindowExA(0, "SwibusChurn", "churn", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                            wc.hInstance, nullptr);
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, kChurnStopEvent);
+    Say("churning");
+    bool registered[2] = {};
+    int operations = 0;
+    while (WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
+        int w = rand() % 2;
+        if (!registered[w]) {
+            RegisterToDLL(windows[w]);
+            registered[w] = true;
+        } else if (rand() % 3 == 0) {
+            UnRegisterFromDLL(windows[w]);
+            registered[w] = false;
+        } else {
+            SetActiveHwnd(windows[w]);
+        }
+        ++operations;
+        PumpFor(10 + rand() % 61);
+    }
+    PumpFor(2000);  // every other churner has stopped as well
+    int lost = 0, extra = 0;
+    for (int w = 0; w < 2; ++w) {
+        bool listed = IsRegisteredToDLL(windows[w]) == 1;
+        lost += registered[w] && !listed;
+        extra += !registered[w] && listed;
+    }
+    Say("churn %d operations %d lost %d extra", operations, lost, extra);
+    for (int w = 0; w < 2; ++w)
+        if (registered[w])
+            UnRegisterFromDLL(windows[w]);
+    Say("churned");
+    return 0;
+}
+
+int ChurnStopCommand()
+{
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, kChurnStopEvent);
+    SetEvent(stop);
+    Say("stopped");
+    Sleep(5000);  // the event lives while the churners still look at it
+    return 0;
+}
+
+// The windows left in the current port's list.
+int EntriesCommand()
+{
+    int entries = 0;
+    for (int i = 0; i < 16; ++i)
+        entries += GetActiveHwnd(i) != nullptr;
+    Say("entries %d", entries);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && strcmp(argv[1], "churn") == 0)
+        return ChurnCommand(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "churnstop") == 0)
+        return ChurnStopCommand();
+    if (argc >= 2 && strcmp(argv[1], "entries") == 0)
+        return EntriesCommand();
     if (argc >= 2 && strcmp(argv[1], "write") == 0)
         return WriteCommand(argc, argv);
     if (argc >= 2 && strcmp(argv[1], "writeex") == 0)
@@ -178,6 +300,8 @@ int main(int argc, char** argv)
             windows = atoi(argv[++i]);
         else if (strcmp(argv[i], "--show") == 0)
             g_client.show = true;
+        else if (strcmp(argv[i], "--close-race") == 0)
+            g_client.closeRace = true;
         else if (strcmp(argv[i], "--no-register") == 0)
             g_client.registerWindows = false;
         else if (strcmp(argv[i], "--port") == 0 && i + 2 < argc) {
@@ -204,9 +328,10 @@ int main(int argc, char** argv)
         if (g_client.show)
             ShowWindow(window, SW_SHOWNORMAL);
         int result = 0;
+        DWORD started = GetTickCount();
         if (g_client.registerWindows)
             result = g_client.port ? HwndGetPort(window, g_client.port, g_client.flags) : RegisterToDLL(window);
-        Say("ready %lu %d", Id(window), result);
+        Say("ready %lu %d %lu", Id(window), result, static_cast<unsigned long>(GetTickCount() - started));
     }
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -250,6 +250,14 @@ void onClose(HWND window)
     DestroyWindow(window);
 }
 
+// A window started minimised has no client area yet: the shapes are laid out again whenever it
+// gets a real size (restored from the taskbar included).
+void onSize(WPARAM kind, int width, int height)
+{
+    if (kind != SIZE_MINIMIZED && width > 0 && height > 0)
+        g.geometry = computeGeometry(width, height);
+}
+
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -264,6 +272,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (wParam == kQueryTimer)
             onQueryTimer(window);
         return 0;
+    case WM_SIZE: onSize(wParam, LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_PAINT: onPaint(window); return 0;
     case WM_CLOSE: onClose(window); return 0;
     case WM_DESTROY:

@@ -83,9 +83,9 @@ protected:
         setDword(HKEY_CURRENT_USER, fennick::kFennickKey, fennick::kDeviceModelValue, model);
         setDword(HKEY_CURRENT_USER, kTesterKey, kJoystickModeValue, joystickMode);
     }
-    void start()
+    void start(int showCommand = SW_SHOWNORMAL)
     {
-        window = StartTester(GetModuleHandleA(nullptr), SW_SHOWNORMAL, TesterServices{&port, &joystick});
+        window = StartTester(GetModuleHandleA(nullptr), showCommand, TesterServices{&port, &joystick});
         ASSERT_NE(window, nullptr);
         pump();
     }
@@ -334,6 +334,31 @@ TEST_F(TesterWindow, PaintingFillsLitShapesGreenAndOthersWhite)
     paint();
     EXPECT_EQ(GetPixel(dc, client.right / 2, 20 + a - 5), RGB(0, 255, 0));
 
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
+TEST_F(TesterWindow, StartedMinimisedItDrawsInPlaceOnceRestored)
+{
+    storeSettings(1, 0);
+    start(SW_SHOWMINIMIZED);
+    ShowWindow(window, SW_RESTORE);
+    pump();
+    RECT client;
+    GetClientRect(window, &client);
+    ASSERT_GT(client.right, 0);
+    HDC screen = GetDC(window);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ReleaseDC(window, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    switchByte('L');
+    PaintShapes(dc);
+    int d = (client.right - 90) / 5, top = (client.bottom - d) / 2, left = (client.right - 2 * d - 50) / 2;
+    EXPECT_EQ(GetPixel(dc, left + d + 50 + d / 2, top + d / 2), RGB(0, 255, 0)) << "right circle in place, lit";
+    EXPECT_EQ(GetPixel(dc, 2, 2), RGB(255, 255, 255)) << "nothing heaped in the top-left corner";
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
