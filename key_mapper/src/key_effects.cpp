@@ -86,13 +86,16 @@ private:
 
 bool ReadMasterVolume(MasterVolume* volume) { return MasterVolumeControl().read(volume); }
 
-bool StepMasterVolume(bool up)
+bool StepMasterVolume(bool up, MasterVolume* set)
 {
     MasterVolumeControl control;
     MasterVolume volume;
     if (!control.read(&volume))
         return false;
-    return control.write(VolumeAfterStep(volume.value, volume.minimum, volume.maximum, volume.steps, up));
+    volume.value = VolumeAfterStep(volume.value, volume.minimum, volume.maximum, volume.steps, up);
+    if (set)
+        *set = volume;
+    return control.write(volume.value);
 }
 
 void Win32Effects::keyDown(uint8_t vk) { keybd_event(vk, scanCodeOf(vk), 0, 0); }

@@ -47,7 +47,8 @@ struct MasterVolume {
     DWORD value, minimum, maximum, steps;
 };
 bool ReadMasterVolume(MasterVolume* volume);
-// One step up or down; false when there is no mixer or no volume control.
-bool StepMasterVolume(bool up);
+// One step up or down; false when there is no mixer or no volume control. *set receives the
+// reading the step started from, with the value written in place of the one read.
+bool StepMasterVolume(bool up, MasterVolume* set = nullptr);
 
 }  // namespace fennick::key
