@@ -1,9 +1,9 @@
 // Start-up decisions of the key mapper: command line, hand-over text, languages.
 #include "startup_rules.h"
 
-#include <cctype>
 #include <cstring>
 
+#include "command_list.h"
 #include "switch_events.h"
 
 namespace fennick::key {
@@ -15,17 +15,6 @@ constexpr Language kLanguages[kLanguageCount] = {
     {149, "Deutsch", "GED"},  {150, "Svenska", "SWS"},         {151, "Norsk", "NON"},
     {152, "Italiano", "ITI"},
 };
-
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -90,7 +79,7 @@ const Language* LanguageForMenuId(int menuId)
 int CheckedLanguageMenuId(std::string_view code)
 {
     for (const Language& language : kLanguages) {
-        if (equalNoCase(language.code, code))
+        if (EqualsNoCase(language.code, code))
             return language.menuId;
     }
     return kLanguages[0].menuId;
