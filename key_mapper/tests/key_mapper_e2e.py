@@ -16,7 +16,7 @@ import fennick_harness as h
 FOLDER = os.path.join(h.BUILD, "key_e2e")
 KEY = r"HKCU\SOFTWARE\Velmora\Orrin2Key"
 SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
-WM_CLOSE, WM_COMMAND, WM_SWITCH_BYTE = 0x10, 0x111, 0x8064
+WM_CLOSE, WM_ENDSESSION, WM_COMMAND, WM_SWITCH_BYTE = 0x10, 0x16, 0x111, 0x8064
 COGNIVA_MESSAGE, PARLORA_MESSAGE = 0x804B, 0x805B
 MACRO, VIRTUAL_KEY, WINDOWS_FUNCTION, COGNIVA, PARLORA, SWITCH_PROFILE = 0, 1, 4, 5, 6, 9
 
@@ -386,7 +386,7 @@ def test_shut_down_writes_links_and_registry_and_leaves_no_key_down():
     Running.stop()
 
 
-def test_silent_start_with_a_path_ignores_the_path():
+def test_silent_start_with_a_path_ignores_the_path_and_the_session_end_releases_keys():
     install()
     os.remove(os.path.join(FOLDER, "fkconfig.ini"))
     h.reg_delete_key(KEY)
@@ -406,6 +406,11 @@ def test_silent_start_with_a_path_ignores_the_path():
                 if keys:
                     break
             h.check(keys == [("down", "S"), ("up", "S")], "keys: %r" % keys)
+            # The session ends while the switch is held: the key goes up.
+            watcher.reset()
+            h.probe("send", window, WM_SWITCH_BYTE, 0, ord("Z"))
+            h.probe("send", window, WM_ENDSESSION, 1, 0)
+            h.check(watcher.wait_keys(2) == [("down", "S"), ("up", "S")], "at session end: %r" % watcher.keys())
             h.probe("post", window, WM_CLOSE, 0, 0)
             h.check(mapper.process.wait(timeout=30) == 0, "exit code %s" % mapper.process.returncode)
         finally:
@@ -429,7 +434,7 @@ TESTS = [
     test_macro_switch_types_into_notepad,
     test_second_instance_hands_over_its_quoted_profile_and_exits_6,
     test_shut_down_writes_links_and_registry_and_leaves_no_key_down,
-    test_silent_start_with_a_path_ignores_the_path,
+    test_silent_start_with_a_path_ignores_the_path_and_the_session_end_releases_keys,
 ]
 
 if __name__ == "__main__":
