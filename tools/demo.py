@@ -237,6 +237,56 @@ def show(device):
         remove_show_files()
 
 
+def key_mapper(device):
+    """The key mapper, started silently with a demo profile, types what the box's switches say into
+    Wine's notepad: switch 2 ("down") a line of text, Fire a line break."""
+    if not exists("FennickKey.exe") or not exists("key_probe.exe"):
+        return
+    log("key mapper: FennickKey starts silently with the profile \"demo\"; the box types into notepad")
+    profile = os.path.join(h.BIN, "demo.bpf")
+    with open(profile, "w", newline="\r\n") as out:
+        out.write("[Button1]\nBtCmd=0\nBtCmdVal=-1\nBtCmdText=Typed by a switch$\n"
+                  "[Button2]\nBtCmd=1\nBtCmdVal=13\nBtCmdText=\n")
+    key = r"HKCU\SOFTWARE\Velmora\Orrin2Key"
+    h.reg_delete_key(key)
+    h.reg("add", key, "/v", "CurProfile", "/t", "REG_SZ", "/d", "demo", "/f")
+    h.reg_delete_key(r"HKCU\Software\Velmora\Swibus")
+    h.reg_set_dword(r"HKCU\Software\Velmora\Swibus", "ComPort", 1)
+    notepad = subprocess.Popen([h.WINE_RUN, "notepad.exe"], env=h.session_env(), stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    mapper = h.start("FennickKey.exe", "-silent", cwd=h.BIN)
+    try:
+        window = h.wait_window("Notepad")
+        edit = [line.split()[0] for line in h.probe("children", window)[1].splitlines() if " Edit" in line]
+        h.run("key_probe.exe", "front", window)
+        mapper_window = h.wait_window("FennickKey", "FennickKey")
+        log("  key mapper window %s, notepad %s" % (mapper_window, window))
+        text = ""
+        for _ in range(30):  # the server opens the port a moment after the program starts
+            device.press("down", 80)
+            time.sleep(0.7)
+            text = h.window_text(edit[0]) if edit else ""
+            if text:
+                break
+        for switch in ("fire", "down", "fire", "down"):
+            device.press(switch, 80)
+            time.sleep(0.5)
+        time.sleep(1.0)
+        log("  notepad holds: %r" % (h.window_text(edit[0]) if edit else ""))
+        shot("key_mapper_notepad")
+        h.probe("post", mapper_window, 0x0010, 0, 0)  # WM_CLOSE
+        mapper.wait(timeout=30)
+        log("  key mapper closed (exit code %s)" % mapper.returncode)
+    finally:
+        for process in (mapper, notepad):
+            if process.poll() is None:
+                os.killpg(process.pid, 9)
+        for name in ("demo.bpf", "fkconfig.ini"):
+            if os.path.exists(os.path.join(h.BIN, name)):
+                os.remove(os.path.join(h.BIN, name))
+        device.clear()
+
+
 def main():
     global LOG
     parser = argparse.ArgumentParser(description=__doc__)
@@ -259,6 +309,7 @@ def main():
                 tester(device)
                 mouse(device)
                 show(device)
+                key_mapper(device)
         log("done; log in " + os.path.relpath(LOG.name, h.REPO))
     finally:
         subprocess.run([session, "stop", h.BUILD], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)

@@ -5,9 +5,7 @@
 
 namespace fennick::key {
 
-namespace {
-
-bool equalsNoCase(std::string_view a, std::string_view b)
+bool EqualsNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
@@ -17,8 +15,6 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     }
     return true;
 }
-
-}  // namespace
 
 std::vector<CommandEntry> ReadCommandList(const CommandListSource& source)
 {
@@ -68,11 +64,11 @@ std::string CommandListFileName(std::string_view languageCode)
 
 const char* LanguageModuleFileName(std::string_view languageCode)
 {
-    if (equalsNoCase(languageCode, "FRF"))
+    if (EqualsNoCase(languageCode, "FRF"))
         return "french.dll";
-    if (equalsNoCase(languageCode, "DUB"))
+    if (EqualsNoCase(languageCode, "DUB"))
         return "dutch.dll";
-    if (equalsNoCase(languageCode, "ITI"))
+    if (EqualsNoCase(languageCode, "ITI"))
         return "italiano.dll";
     return "english.dll";
 }

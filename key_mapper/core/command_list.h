@@ -36,6 +36,9 @@ const char* CommandListSection(int32_t btCmd);
 // "FennickKey_" + language code + ".ini"
 std::string CommandListFileName(std::string_view languageCode);
 
+// Language codes compare without regard to case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 // The language module for a language code: FRF, DUB and ITI (any case) have their own,
 // every other code uses the English one.
 const char* LanguageModuleFileName(std::string_view languageCode);

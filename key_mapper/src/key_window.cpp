@@ -1,0 +1,353 @@
+// The key mapper's invisible main window: switch events, profiles, links, tray, languages, shut-down.
+#include "key_window.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <windowsx.h>
+
+#include <memory>
+
+#include "app_links.h"
+#include "fennick/mcx_api.h"
+#include "fennick/switch_codes.h"
+#include "fennick/win32_common.h"
+#include "fennick_key/language_module.h"
+#include "fennick_key/language_resources.h"
+#include "fennick_key/profile_store.h"
+#include "hookwatch.h"
+#include "key_effects.h"
+#include "key_settings.h"
+#include "startup_rules.h"
+#include "switch_events.h"
+#include "tray.h"
+
+namespace fennick::key {
+
+namespace {
+
+struct KeyMapper {
+    HINSTANCE instance = nullptr;
+    HWND window = nullptr;
+    KeyServices services = {};
+    std::string folder;
+    KeySettings settings;  // current profile and language
+    std::unique_ptr<ProfileStore> profiles;
+    ButtonTable table = {};
+    SwitchDispatcher dispatcher;
+    LinkSettings links;
+    ActivationFilter activation;
+    uint32_t joystickButtons = 0;
+    HMODULE languageModule = nullptr;
+    HMODULE macroLibrary = nullptr;
+    RunMacroProc runMacro = nullptr;
+    ComposeMacroProc composeMacro = nullptr;
+    FreeMacroDllProc freeMacroDll = nullptr;
+    HMODULE richEdit = nullptr;
+    UINT taskbarCreated = 0;
+    bool trayShown = false;
+    HMENU trayMenu = nullptr;  // the menu loaded last, kept until replaced or shut-down
+    bool settingsOpen = false;
+    bool shutDown = false;
+    EffectsContext effects;
+};
+
+KeyMapper g;
+
+// ---- languages ------------------------------------------------------------------
+
+void unloadMacroLibrary()
+{
+    if (!g.macroLibrary)
+        return;
+    if (g.freeMacroDll)
+        g.freeMacroDll();
+    FreeLibrary(g.macroLibrary);
+    g.macroLibrary = nullptr;
+    g.runMacro = nullptr;
+    g.composeMacro = nullptr;
+    g.freeMacroDll = nullptr;
+}
+
+void loadLanguage(const std::string& code)
+{
+    if (g.languageModule)
+        FreeLibrary(g.languageModule);
+    g.languageModule = LoadLanguageModule(code.c_str());
+    unloadMacroLibrary();
+    g.macroLibrary = LoadLibraryA(MacroLibraryName(code).c_str());
+    if (!g.macroLibrary)
+        g.macroLibrary = LoadLibraryA(MCX_LIBRARY_FALLBACK);
+    if (g.macroLibrary) {
+        g.runMacro = reinterpret_cast<RunMacroProc>(GetProcAddress(g.macroLibrary, "RunMacro"));
+        g.composeMacro = reinterpret_cast<ComposeMacroProc>(GetProcAddress(g.macroLibrary, "ComposeMacro"));
+        g.freeMacroDll = reinterpret_cast<FreeMacroDllProc>(GetProcAddress(g.macroLibrary, "FreeMacroDll"));
+    }
+    g.effects.languageModule = g.languageModule;
+    g.effects.runMacro = g.runMacro;
+}
+
+void setLanguage(const Language& language)
+{
+    g.settings.CurLang = language.code;
+    WriteKeySettings(g.settings);
+    loadLanguage(g.settings.CurLang);
+}
+
+// ---- profiles -------------------------------------------------------------------
+
+void loadCurrentProfile() { g.profiles->Load(g.settings.CurProfile.c_str(), g.table); }
+
+void switchToProfile(const std::string& name)
+{
+    if (name == g.settings.CurProfile)
+        return;
+    g.settings.CurProfile = name;
+    loadCurrentProfile();
+}
+
+// Silent start: the stored profile, else the first profile of the program folder.
+void loadStartProfile()
+{
+    if (g.settings.CurProfile.empty()) {
+        std::vector<std::string> names = g.profiles->List();
+        if (names.empty())
+            return;
+        g.settings.CurProfile = g.folder + names.front() + kProfileExtension;
+    }
+    loadCurrentProfile();
+}
+
+// ---- messages -------------------------------------------------------------------
+
+void onSwitchByte(LPARAM byte)
+{
+    Win32Effects effects(g.effects);
+    g.dispatcher.onByte(static_cast<uint32_t>(byte), g.table, g.folder, effects);
+}
+
+void onJoystickMove(HWND window)
+{
+    JoystickReading reading;
+    if (!g.services.joystick || !g.services.joystick->read(&reading))
+        return;
+    if (reading.buttons == g.joystickButtons)
+        return;
+    std::vector<uint8_t> bytes = JoystickSwitchBytes(g.joystickButtons, reading.buttons);
+    g.joystickButtons = reading.buttons;
+    for (uint8_t byte : bytes)
+        SendMessageA(window, WM_SWITCH_BYTE, 0, byte);
+}
+
+LRESULT onActivationReport(HWND window, HWND activated)
+{
+    HWND topLevel = GetAncestor(activated, GA_ROOTOWNER);
+    if (!topLevel)
+        topLevel = activated;
+    if (IsWindow(topLevel) && g.activation.changed(reinterpret_cast<uintptr_t>(topLevel)))
+        PostMessageA(window, WM_FOREGROUND_CHANGED, reinterpret_cast<WPARAM>(topLevel), 0);
+    return 1;
+}
+
+void onForegroundChanged(HWND topLevel)
+{
+    if (g.links.links.empty())
+        return;
+    std::optional<std::string> target = ProfileForWindow(g.links, DescribeWindow(topLevel), g.settings.CurProfile);
+    if (target)
+        switchToProfile(*target);
+}
+
+void showTrayMenu(HWND window, int x, int y)
+{
+    if (g.trayMenu)
+        DestroyMenu(g.trayMenu);
+    // A stored code of no known language is taken as English, as its check mark shows.
+    if (CheckedLanguageMenuId(g.settings.CurLang) == LanguageAt(0).menuId)
+        g.settings.CurLang = LanguageAt(0).code;
+    HMENU popup = nullptr;
+    g.trayMenu = BuildTrayMenu(g.languageModule, g.settings.CurLang, &popup);
+    if (popup)
+        TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_RIGHTBUTTON, x, y, 0, window, nullptr);
+}
+
+void onTrayCallback(HWND window, LPARAM event)
+{
+    if (event == WM_LBUTTONDBLCLK) {
+        SendMessageA(window, WM_COMMAND, IDM_OPEN_SETTINGS, 0);
+    } else if (event == WM_RBUTTONUP) {
+        SetForegroundWindow(window);
+        POINT cursor = {};
+        GetCursorPos(&cursor);
+        PostMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(cursor.x, cursor.y));
+    }
+}
+
+void onCommand(HWND window, int id)
+{
+    if (const Language* language = LanguageForMenuId(id)) {
+        setLanguage(*language);
+        return;
+    }
+    switch (id) {
+    case IDM_OPEN_SETTINGS: break;  // the settings dialogs are not part of this program yet
+    case IDM_EXIT: SendMessageA(window, WM_CLOSE, 0, 0); break;
+    case IDM_PORT_SETTINGS:
+        if (g.services.port)
+            g.services.port->showSettings();
+        break;
+    }
+}
+
+LRESULT onCopyData(const COPYDATASTRUCT* data)
+{
+    if (!data || data->dwData != kCopyProfilePath)
+        return 0;
+    std::optional<std::string> path = HandedOverProfilePath(data->lpData, data->cbData);
+    if (path) {
+        g.settings.CurProfile = *path;
+        loadCurrentProfile();
+    }
+    return 0;
+}
+
+// Everything that must outlive the program is written, and every key a switch holds goes up.
+// Runs once: on WM_CLOSE, or when the session ends and the window may never see WM_CLOSE.
+void shutDown(HWND window)
+{
+    if (g.shutDown)
+        return;
+    g.shutDown = true;
+    UnRegisterCBTHook(window);
+    UnInitializeHookwatch();
+    if (g.trayMenu)
+        DestroyMenu(g.trayMenu);
+    g.trayMenu = nullptr;
+    WriteLinkFile(g.folder, g.links);
+    WriteKeySettings(g.settings);
+    Win32Effects effects(g.effects);
+    g.dispatcher.releaseAll(effects);
+    unloadMacroLibrary();
+    g.effects.runMacro = nullptr;
+    if (g.services.port)
+        g.services.port->unregisterWindow(window);
+    if (g.trayShown)
+        RemoveTrayIcon(window);
+    g.trayShown = false;
+}
+
+LRESULT CALLBACK keyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == g.taskbarCreated && g.taskbarCreated) {
+        if (g.trayShown)
+            AddTrayIcon(window, g.instance);
+        return 0;
+    }
+    switch (message) {
+    case WM_CREATE: g.taskbarCreated = RegisterWindowMessageA("TaskbarCreated"); return 0;
+    case WM_SWITCH_BYTE: onSwitchByte(lParam); return 0;
+    case MM_JOY1MOVE: onJoystickMove(window); return 0;
+    case WM_ACTIVATION_REPORT: return onActivationReport(window, reinterpret_cast<HWND>(wParam));
+    case WM_FOREGROUND_CHANGED: onForegroundChanged(reinterpret_cast<HWND>(wParam)); return 0;
+    case kTrayCallback: onTrayCallback(window, lParam); return 0;
+    case WM_CONTEXTMENU: showTrayMenu(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return 0;
+    case WM_COMMAND: onCommand(window, LOWORD(wParam)); return 0;
+    case WM_COPYDATA: return onCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_ENDSESSION:
+        if (wParam)
+            shutDown(window);
+        return 0;
+    case WM_CLOSE:
+        shutDown(window);
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool registerWindowClass(HINSTANCE instance)
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = keyWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "IDI_ICON1");
+    wc.hIconSm = wc.hIcon;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszMenuName = "AppMenu";  // no such menu resource: the window has none
+    wc.lpszClassName = kWindowClass;
+    return RegisterClassExA(&wc) != 0;
+}
+
+}  // namespace
+
+HWND StartKeyMapper(HINSTANCE instance, const StartOptions& options, const KeyServices& services)
+{
+    g.instance = instance;
+    g.services = services;
+    char folder[MAX_PATH];
+    if (!fennick::ProgramFolder(folder, sizeof(folder)))
+        return nullptr;
+    g.folder = folder;
+    g.profiles = std::make_unique<ProfileStore>(folder);
+    g.effects.services = services;
+    g.effects.switchProfile = switchToProfile;
+
+    g.settings = ReadKeySettings();
+    loadLanguage(g.settings.CurLang);
+    if (!options.profilePath.empty())
+        g.settings.CurProfile = options.profilePath;
+    // The table is ready before the window exists: a switch pressed while the program starts
+    // acts on the profile, not on an empty table. Until the settings dialog exists a normal
+    // start loads it as a silent one does; otherwise every switch would be without a command.
+    loadStartProfile();
+
+    if (!registerWindowClass(instance))
+        return nullptr;
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    g.richEdit = LoadLibraryA("RichEd32.Dll");
+    g.window = CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, kWindowClass, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
+                               nullptr, instance, nullptr);
+    if (!g.window)
+        return nullptr;
+    g.effects.window = g.window;
+
+    InitializeHookwatchA(folder);
+    RegisterCBTHook(g.window);
+    g.links = ReadLinkFile(g.folder);
+    if (services.port)
+        services.port->registerWindow(g.window);
+    if (services.joystick)
+        services.joystick->capture(g.window, kJoystickPeriodMs);
+    g.trayShown = AddTrayIcon(g.window, instance);
+
+    if (!options.silent)
+        SendMessageA(g.window, WM_COMMAND, IDM_OPEN_SETTINGS, 0);
+    return g.window;
+}
+
+int RunKeyMapper()
+{
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (g.services.joystick)
+        g.services.joystick->release();
+    if (g.languageModule)
+        FreeLibrary(g.languageModule);
+    g.languageModule = nullptr;
+    unloadMacroLibrary();
+    if (g.richEdit)
+        FreeLibrary(g.richEdit);
+    g.richEdit = nullptr;
+    return static_cast<int>(message.wParam);
+}
+
+KeySnapshot CurrentKeyMapper() { return {g.settings.CurProfile, g.settings.CurLang, g.table}; }
+
+}  // namespace fennick::key
