@@ -255,6 +255,23 @@ class VirtualDevice:
         return got
 
 
+def wait_dialog(title, timeout_ms=10000):
+    """A dialog box (class #32770) with this title, or a failed check."""
+    hwnd = wait_window("#32770", title, timeout_ms)
+    check(hwnd, "dialog %r did not open" % title)
+    return hwnd
+
+
+def check_second_instance_refused(exe):
+    """While `exe` runs, a second copy says so in its message box and ends with exit code 6."""
+    second = start(exe, cwd=BIN)
+    box = wait_dialog("Could not launch")
+    _, children = probe("children", box)
+    check("An instance of the program is already running" in children, "message text: %r" % children)
+    probe("click", box, 1)  # IDOK
+    check(second.wait(timeout=30) == 6, "second instance exit code %s" % second.returncode)
+
+
 class Program:
     """A program of the suite started in bin/ (its program folder) and its main window, for a `with`
     block: close() asks it to end with WM_CLOSE and expects exit code 0."""

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fennick/win32_common.h"
+#include "fennick/window_picture.h"
 
 namespace {
 
@@ -133,46 +134,6 @@ void fillLinkEdit(HWND dialog)
 
 INT_PTR CALLBACK galleryDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
-bool saveBitmap(HWND window, const char* path)
-{
-    RECT frame;
-    GetWindowRect(window, &frame);
-    int width = frame.right - frame.left;
-    int height = frame.bottom - frame.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
-    GdiFlush();
-    DWORD stride = ((width * 3 + 3) / 4) * 4;
-    DWORD imageSize = stride * height;
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof(header) + sizeof(info.bmiHeader);
-    header.bfSize = header.bfOffBits + imageSize;
-    FILE* out = fopen(path, "wb");
-    bool ok = out != nullptr;
-    if (ok) {
-        ok = fwrite(&header, sizeof(header), 1, out) == 1 && fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
-             fwrite(bits, imageSize, 1, out) == 1;
-        fclose(out);
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
 void pumpFor(DWORD milliseconds)
 {
     DWORD end = GetTickCount() + milliseconds;
@@ -219,7 +180,7 @@ int main(int argc, char** argv)
     SetWindowPos(dialog, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     SetForegroundWindow(dialog);
     pumpFor(700);
-    bool saved = saveBitmap(dialog, argv[4]);
+    bool saved = fennick::testing::SaveWindowPicture(dialog, argv[4]);
     DestroyWindow(dialog);
     FreeLibrary(gModule);
     return saved ? 0 : 1;

@@ -295,13 +295,7 @@ def test_closing_in_drag_mode_leaves_no_button_down():
 
 def test_second_instance_exits_with_code_6():
     Running.get()
-    second = h.start("FennickMouse.exe")
-    box = h.wait_window("#32770", "Could not launch")
-    h.check(box, "the second instance showed no message")
-    _, children = h.probe("children", box)
-    h.check("An instance of the program is already running" in children, "message text: %r" % children)
-    h.probe("click", box, IDOK)
-    h.check(second.wait(timeout=30) == 6, "second instance exit code %s" % second.returncode)
+    h.check_second_instance_refused("FennickMouse.exe")
 
 
 def test_options_dialog_changes_the_bar_and_the_speed_up():

@@ -45,10 +45,7 @@ class Tester(h.Program):
         super().__init__("FennickTest.exe", "FennickTest", "FennickTest", wait)
 
 
-def wait_dialog(title, timeout_ms=10000):
-    hwnd = h.wait_window("#32770", title, timeout_ms)
-    h.check(hwnd, "dialog %r did not open" % title)
-    return hwnd
+wait_dialog = h.wait_dialog
 
 
 def keep_screenshot(path, name, rect):
@@ -210,12 +207,7 @@ def test_escape_sends_exactly_the_test_command():
 
 def test_second_instance_exits_with_code_6():
     Running.get()
-    second = h.start("FennickTest.exe", cwd=h.BIN)
-    box = wait_dialog("Could not launch")
-    code, children = h.probe("children", box)
-    h.check("An instance of the program is already running" in children, "message text: %r" % children)
-    h.probe("click", box, IDOK)
-    h.check(second.wait(timeout=30) == 6, "second instance exit code %s" % second.returncode)
+    h.check_second_instance_refused("FennickTest.exe")
 
 
 def test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept():
