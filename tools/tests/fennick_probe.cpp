@@ -9,6 +9,7 @@
 //   probe children <hwnd>                     list child windows: handle id class text
 //   probe wait-gone <hwnd> <ms>               wait until the window no longer exists
 //   probe client-rect <hwnd>                  the client area in screen coordinates: left top right bottom
+//   probe state <hwnd>                        "enabled" or "disabled", then "visible" or "hidden"
 // Numbers may be decimal or 0x-hex.
 #include <windows.h>
 #include <stdio.h>
@@ -100,6 +101,13 @@ int main(int argc, char** argv)
         POINT origin = {0, 0};
         ClientToScreen(window, &origin);
         printf("%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + client.right, origin.y + client.bottom);
+        return 0;
+    }
+    if (strcmp(verb, "state") == 0 && argc >= 3) {
+        HWND window = handle(argv[2]);
+        if (!IsWindow(window))
+            return 1;
+        printf("%s %s\n", IsWindowEnabled(window) ? "enabled" : "disabled", IsWindowVisible(window) ? "visible" : "hidden");
         return 0;
     }
     if (strcmp(verb, "children") == 0 && argc >= 3) {
