@@ -268,7 +268,7 @@ def test_settings_profiles_links_and_switches_in_english():
         edit.click(IDOK)
         h.check(answer_message("Application link", owner=edit).startswith("Please choose how"), "a link needs a type")
         edit.set_text(1072, "write.exe")
-        edit.choose(1067, 2)  # Reading
+        edit.choose(1067, 3)  # Fresh, main, Rea, Reading
         edit.click(IDOK)
         h.check(edit.closed(), "the link dialog stayed open")
         links.click(IDCANCEL)
