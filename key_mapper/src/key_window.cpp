@@ -48,6 +48,7 @@ struct KeyMapper {
     bool trayShown = false;
     HMENU trayMenu = nullptr;  // the menu loaded last, kept until replaced or shut-down
     bool shutDown = false;
+    const Language* pendingLanguage = nullptr;  // chosen while the settings dialog was open
     EffectsContext effects;
 };
 
@@ -88,6 +89,12 @@ void loadLanguage(const std::string& code)
 
 void setLanguage(const Language& language)
 {
+    // The open dialogs run on the language module and the macro library (the macro editor may be
+    // open): both are swapped once the settings dialog has closed.
+    if (OpenSettingsDialog()) {
+        g.pendingLanguage = &language;
+        return;
+    }
     g.settings.CurLang = language.code;
     WriteKeySettings(g.settings);
     loadLanguage(g.settings.CurLang);
@@ -116,6 +123,10 @@ void openSettings(HWND window)
     SettingsContext context{g.folder,         &g.languageModule, &g.settings.CurLang, &g.composeMacro, g.profiles.get(),
                             &g.table,         &g.settings.CurProfile, &g.links,       writeSettings};
     RunSettingsDialog(window, context);
+    if (const Language* language = g.pendingLanguage) {
+        g.pendingLanguage = nullptr;
+        setLanguage(*language);
+    }
 }
 
 // Silent start: the stored profile, else the first profile of the program folder.

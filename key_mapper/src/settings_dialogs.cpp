@@ -27,6 +27,9 @@ constexpr int kNewNameRead = 260;        // up to 259 characters read
 
 SettingsContext ctx;
 HWND settingsWindow = nullptr;
+// The profile whose commands the rows show. A second copy of the program can make another profile
+// current without the dialog noticing; the rows are then still saved to the profile they came from.
+std::string shownProfile;
 bool settingsOpen = false;
 std::string macroBuffer;  // what the macro editor was last handed
 
@@ -141,12 +144,14 @@ void refreshRow(HWND dialog, int n, const ButtonDef& button)
 
 void refreshRows(HWND dialog)
 {
+    shownProfile = *ctx.currentProfile;
     for (int n = 0; n < kSwitchCount; ++n)
         refreshRow(dialog, n, (*ctx.table)[n]);
 }
 
 void collectAndSave(HWND dialog)
 {
+    ButtonTable rows;
     for (int n = 0; n < kSwitchCount; ++n) {
         ButtonControls controls;
         HWND type = row(dialog, IDC_CMD_TYPE_BASE, n);
@@ -158,9 +163,14 @@ void collectAndSave(HWND dialog)
             controls.listText = selectedText(list);
             controls.listValue = selectedData(list);
         }
-        (*ctx.table)[n] = CollectButton(controls);
+        rows[n] = CollectButton(controls);
     }
-    ctx.profiles->Save(ctx.currentProfile->c_str(), *ctx.table);
+    if (shownProfile == *ctx.currentProfile) {
+        *ctx.table = rows;
+        ctx.profiles->Save(ctx.currentProfile->c_str(), *ctx.table);
+    } else if (!shownProfile.empty()) {
+        ctx.profiles->Save(shownProfile.c_str(), rows);  // the current profile and its table stay as handed over
+    }
 }
 
 HWND profileList(HWND dialog) { return GetDlgItem(dialog, IDC_PROFILE_LIST); }
@@ -655,6 +665,7 @@ INT_PTR RunSettingsDialog(HWND owner, const SettingsContext& context)
     if (settingsOpen || !*context.languageModule)
         return -1;
     ctx = context;
+    shownProfile.clear();
     settingsOpen = true;
     INT_PTR result = DialogBoxParamA(*ctx.languageModule, DLG_BUTTONDEFBOX, owner, settingsProc, 0);
     settingsOpen = false;

@@ -204,15 +204,15 @@ def test_settings_profiles_links_and_switches_in_english():
             d.choose(LIST + n, 2)
         d.choose(TYPE + 4, TYPE_INDEX[9])
         h.check(d.text(LIST + 4) == "main", "the profile list starts with main: %r" % d.text(LIST + 4))
-        d.choose(LIST + 4, 2)  # Reading
-        # A switch pressed while the dialog is open: the dialog's edits are saved first, then the
-        # dialog shows the profile the switch chose (main's switch 1 is still the key "K" in the table).
+        d.choose(LIST + 4, 1)  # Rea
+        # A switch pressed while the dialog is open acts on the table (main's switch 5 still switches
+        # to "Reading"); the dialog's edits are saved to "main" first, then it shows "Reading".
         d.choose(TYPE + 0, TYPE_INDEX[0])
         d.set_text(TEXT + 0, "edited$")
         h.probe("send", mapper.window, WM_SWITCH_BYTE, 0, ord("R"))  # switch 5: to "Reading"
         h.probe("send", mapper.window, WM_SWITCH_BYTE, 0, ord("r"))
         got = [stored("main", n) for n in range(1, 6)]
-        want = [(0, -1, "edited$")] + [(t, targets[t][2][1], "") for t in (5, 6, 7)] + [(9, -1, "Reading")]
+        want = [(0, -1, "edited$")] + [(t, targets[t][2][1], "") for t in (5, 6, 7)] + [(9, -1, "Rea")]
         h.check(got == want, "main saved as %r, expected %r" % (got, want))
         h.check(d.text(PROFILES) == "Reading", "after the switch the dialog shows %r" % d.text(PROFILES))
         h.check(d.text(TEXT + 0) == "Hello$", "Reading's switch 1 shown as %r" % d.text(TEXT + 0))
@@ -280,16 +280,23 @@ def test_settings_profiles_links_and_switches_in_english():
                 {s: dict(ini[s]) for s in ini.sections()})
         h.check(ini["FKSettings"]["DefaultProfile"] == "main", "Cancel keeps the default profile")
 
-        # OK saves what the dialog shows; a second open shows the same.
+        # A second copy hands over "main" while the dialog shows "Rea": the profile is loaded without
+        # touching the dialog, and OK still saves the dialog's rows to "Rea", never over "main".
+        main_before = [stored("main", n) for n in range(1, 6)]
+        second = km.start_key_mapper(km.windows_path(os.path.join(FOLDER, "main.bpf")))
+        h.check(second.process.wait(timeout=60) == 6, "the second copy ended with %s" % second.process.returncode)
+        d.sync()
+        h.check(d.text(PROFILES) == "Rea", "the hand-over changed the dialog to %r" % d.text(PROFILES))
         d.choose(TYPE + 2, TYPE_INDEX[2])
         d.set_text(TEXT + 2, "bell.wav")
         d.click(IDOK)
         h.check(d.closed(), "the settings dialog stayed open")
         h.check(stored("Rea", 3) == (2, -1, "bell.wav"), "OK saved %r" % (stored("Rea", 3),))
+        h.check([stored("main", n) for n in range(1, 6)] == main_before, "main was overwritten")
         h.probe("post", mapper.window, WM_COMMAND, 127, 0)
         again = Dialog("FennickKey - Settings")
-        h.check(again.text(PROFILES) == "Rea" and again.text(TEXT + 2) == "bell.wav", "reopened on %r, %r"
-                % (again.text(PROFILES), again.text(TEXT + 2)))
+        h.check(again.text(PROFILES) == "main" and again.text(TEXT + 0) == "edited$", "reopened on %r, %r"
+                % (again.text(PROFILES), again.text(TEXT + 0)))
         again.click(IDCANCEL)
         h.check(again.closed(), "Cancel did not close the dialog")
     finally:
