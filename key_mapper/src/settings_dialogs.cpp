@@ -627,12 +627,16 @@ void onLinksCommand(HWND dialog, int id)
             SetFocus(GetDlgItem(dialog, IDC_DEFAULT_PROFILE));
         break;
     }
-    case IDOK:
-        ctx.links->DefaultProfile = IsDlgButtonChecked(dialog, IDC_USE_DEFAULT_PROFILE) == BST_CHECKED
-                                        ? controlText(dialog, IDC_DEFAULT_PROFILE, kLinkTextLength - 1)
-                                        : std::string();
+    case IDOK: {
+        // A default profile whose file has gone shows no name; ticked, it stays as it was.
+        std::string chosen = controlText(dialog, IDC_DEFAULT_PROFILE, kLinkTextLength - 1);
+        if (IsDlgButtonChecked(dialog, IDC_USE_DEFAULT_PROFILE) != BST_CHECKED)
+            ctx.links->DefaultProfile.clear();
+        else if (!chosen.empty())
+            ctx.links->DefaultProfile = chosen;
         EndDialog(dialog, 1);
         break;
+    }
     case IDCANCEL: EndDialog(dialog, 1); break;  // links changed here stay; the default profile does not
     }
 }

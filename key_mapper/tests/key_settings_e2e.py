@@ -229,6 +229,18 @@ def test_settings_profiles_links_and_switches_in_english():
         d.sync()
         h.check(d.text(TEXT + 0) == "Hello$Bye$", "the composed macro: %r" % d.text(TEXT + 0))
 
+        # The sound button opens a file chooser; the chosen file lands in the text field.
+        with open(os.path.join(FOLDER, "chime.wav"), "wb") as sound:
+            sound.write(b"RIFF")
+        chime = km.windows_path(os.path.join(FOLDER, "chime.wav"))
+        d.click(BROWSE + 2)
+        chooser = Dialog("Open")
+        chooser.set_text(1148, chime)  # the file name box
+        chooser.click(IDOK)
+        h.check(chooser.closed(), "the file chooser stayed open")
+        d.sync()
+        h.check(d.text(TEXT + 2).lower() == chime.lower(), "the chosen sound: %r" % d.text(TEXT + 2))
+
         # New profile: a name in use and a name with a colon are refused, each with its message.
         d.click(NEW)
         new = Dialog("New profile")
@@ -279,6 +291,17 @@ def test_settings_profiles_links_and_switches_in_english():
                 {"Type": "2", "Name": "write.exe", "Profile": "Reading"}, "links written: %r" %
                 {s: dict(ini[s]) for s in ini.sections()})
         h.check(ini["FKSettings"]["DefaultProfile"] == "main", "Cancel keeps the default profile")
+        # Unticking the default profile and OK leaves no default, and the links as they were.
+        d.click(LINKS)
+        links = Dialog("Application links")
+        h.check(links.enabled(1075) and links.text(1075) == "main", "default shown: %r" % links.text(1075))
+        links.click(1074)
+        links.click(IDOK)
+        h.check(links.closed(), "the links dialog stayed open")
+        d.sync()
+        ini = read_ini("fkconfig.ini")
+        h.check(ini["FKSettings"]["DefaultProfile"] == "" and ini["FKSettings"]["NrKnownProfiles"] == "2",
+                "after OK: %r" % dict(ini["FKSettings"]))
 
         # A second copy hands over "main" while the dialog shows "Rea": the profile is loaded without
         # touching the dialog, and OK still saves the dialog's rows to "Rea", never over "main".
