@@ -334,6 +334,12 @@ def test_one_profile_new_and_delete_in_italian():
         d = Dialog("FennickKey - Impostazioni")
         h.check(d.text(PROFILES) == "solo", "profile shown: %r" % d.text(PROFILES))
         h.check(not d.enabled(DELETE), "delete must be disabled with one profile")
+        # Only one settings dialog at a time: asking again while it is open does nothing.
+        h.probe("post", mapper.window, WM_COMMAND, 127, 0)
+        h.probe("send", mapper.window, 0, 0, 0)  # the request has been handled
+        d.sync()
+        count = h.probe("count", "#32770", "FennickKey - Impostazioni")[1]
+        h.check(count == "1", "%s settings dialogs are open" % count)
         d.click(NEW)
         new = Dialog("Nuovo profilo")
         new.set_text(1058, "solo")
