@@ -48,7 +48,7 @@ struct KeyMapper {
     bool trayShown = false;
     HMENU trayMenu = nullptr;  // the menu loaded last, kept until replaced or shut-down
     bool shutDown = false;
-    const Language* pendingLanguage = nullptr;  // chosen while the settings dialog was open
+    bool languagePending = false;  // a language chosen while the settings dialog was open
     EffectsContext effects;
 };
 
@@ -89,14 +89,14 @@ void loadLanguage(const std::string& code)
 
 void setLanguage(const Language& language)
 {
+    g.settings.CurLang = language.code;
+    WriteKeySettings(g.settings);
     // The open dialogs run on the language module and the macro library (the macro editor may be
     // open): both are swapped once the settings dialog has closed.
     if (OpenSettingsDialog()) {
-        g.pendingLanguage = &language;
+        g.languagePending = true;
         return;
     }
-    g.settings.CurLang = language.code;
-    WriteKeySettings(g.settings);
     loadLanguage(g.settings.CurLang);
 }
 
@@ -123,9 +123,9 @@ void openSettings(HWND window)
     SettingsContext context{g.folder,         &g.languageModule, &g.settings.CurLang, &g.composeMacro, g.profiles.get(),
                             &g.table,         &g.settings.CurProfile, &g.links,       writeSettings};
     RunSettingsDialog(window, context);
-    if (const Language* language = g.pendingLanguage) {
-        g.pendingLanguage = nullptr;
-        setLanguage(*language);
+    if (g.languagePending) {
+        g.languagePending = false;
+        loadLanguage(g.settings.CurLang);
     }
 }
 
