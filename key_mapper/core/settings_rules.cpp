@@ -29,7 +29,7 @@ int FindCurrentProfile(const std::vector<std::string>& names, std::string_view c
     return FindProfileName(names, ProfileDisplayName(currentProfile));
 }
 
-ButtonDef CollectButton(const ButtonControls& controls)
+ButtonDef CollectButton(const ButtonControls& controls, const ButtonDef* shown)
 {
     ButtonDef button;
     if (!controls.present) {
@@ -38,6 +38,8 @@ ButtonDef CollectButton(const ButtonControls& controls)
         return button;
     }
     button.BtCmd = controls.typeData;
+    if (!CommandTakesText(button.BtCmd) && !controls.listChosen && shown && shown->BtCmd == button.BtCmd)
+        return *shown;
     if (CommandTakesText(button.BtCmd)) {
         button.BtCmdVal = -1;
         SetButtonText(button, controls.text);

@@ -36,8 +36,12 @@ struct ButtonControls {
     std::string text;        // the text field
     std::string listText;    // the command list's selected text
     int32_t listValue = -1;  // item data of the command list's selection (-1 when none)
+    bool listChosen = false; // the command list has a selection
 };
-ButtonDef CollectButton(const ButtonControls& controls);
+// The row's command. `shown` is what the row was filled from, when known: a list row left
+// without a selection (its stored number or profile is not in the list) keeps what it held,
+// so that OK never turns a working command into nothing.
+ButtonDef CollectButton(const ButtonControls& controls, const ButtonDef* shown = nullptr);
 
 // Why a new profile name is refused, by the language string that says so; 0 when it is accepted.
 inline constexpr int kNameAccepted = 0;

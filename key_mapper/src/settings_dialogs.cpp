@@ -30,6 +30,7 @@ HWND settingsWindow = nullptr;
 // The profile whose commands the rows show. A second copy of the program can make another profile
 // current without the dialog noticing; the rows are then still saved to the profile they came from.
 std::string shownProfile;
+ButtonTable shownRows;  // and the commands they were filled from
 bool settingsOpen = false;
 std::string macroBuffer;  // what the macro editor was last handed
 
@@ -145,6 +146,7 @@ void refreshRow(HWND dialog, int n, const ButtonDef& button)
 void refreshRows(HWND dialog)
 {
     shownProfile = *ctx.currentProfile;
+    shownRows = *ctx.table;
     for (int n = 0; n < kSwitchCount; ++n)
         refreshRow(dialog, n, (*ctx.table)[n]);
 }
@@ -162,8 +164,9 @@ void collectAndSave(HWND dialog)
             HWND list = row(dialog, IDC_CMD_LIST_BASE, n);
             controls.listText = selectedText(list);
             controls.listValue = selectedData(list);
+            controls.listChosen = SendMessageA(list, CB_GETCURSEL, 0, 0) != CB_ERR;
         }
-        rows[n] = CollectButton(controls);
+        rows[n] = CollectButton(controls, &shownRows[n]);
     }
     if (shownProfile == *ctx.currentProfile) {
         *ctx.table = rows;

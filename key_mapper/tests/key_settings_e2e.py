@@ -160,7 +160,7 @@ def test_settings_profiles_links_and_switches_in_english():
     mapper = Mapper("ENG")
     try:
         write_profile("main", {1: (1, ord("K"), ""), 5: (9, -1, "Reading")})
-        write_profile("Rea", {1: (1, ord("E"), "")})
+        write_profile("Rea", {1: (1, ord("E"), ""), 4: (1, 0xE9, "")})  # 0xE9: a key no list names
         write_profile("Reading", {1: (1, ord("R"), ""), 2: (0, -1, "Hi there$")})
         with open(os.path.join(FOLDER, "fkconfig.ini"), "w", newline="\r\n") as out:
             out.write("[FKSettings]\nNrKnownApps=1\nNrKnownProfiles=1\nDefaultProfile=main\n"
@@ -315,6 +315,7 @@ def test_settings_profiles_links_and_switches_in_english():
         d.click(IDOK)
         h.check(d.closed(), "the settings dialog stayed open")
         h.check(stored("Rea", 3) == (2, -1, "bell.wav"), "OK saved %r" % (stored("Rea", 3),))
+        h.check(stored("Rea", 4) == (1, 0xE9, ""), "a key the list does not name became %r" % (stored("Rea", 4),))
         h.check([stored("main", n) for n in range(1, 6)] == main_before, "main was overwritten")
         h.probe("post", mapper.window, WM_COMMAND, 127, 0)
         again = Dialog("FennickKey - Settings")

@@ -73,6 +73,25 @@ TEST(SettingsRules, CollectedRowKeepsWhatItsTypeUses)
     EXPECT_EQ(b.BtCmdVal, -1);
     EXPECT_STREQ(b.BtCmdText, "");
 
+    // A stored number or profile that the list does not hold is kept while the type stays.
+    ButtonDef stored;
+    stored.BtCmd = 1;
+    stored.BtCmdVal = 0xE9;
+    ButtonControls unlisted{true, 1, "", "", -1, false};
+    EXPECT_EQ(CollectButton(unlisted, &stored).BtCmdVal, 0xE9);
+    ButtonControls chosen{true, 1, "", "Enter", 13, true};
+    EXPECT_EQ(CollectButton(chosen, &stored).BtCmdVal, 13);
+    ButtonControls otherType{true, 4, "", "", -1, false};
+    EXPECT_EQ(CollectButton(otherType, &stored).BtCmd, 4);
+    EXPECT_EQ(CollectButton(otherType, &stored).BtCmdVal, -1);
+    ButtonDef gone;
+    gone.BtCmd = 9;
+    gone.BtCmdVal = -1;
+    SetButtonText(gone, "Writing");
+    ButtonControls noProfile{true, 9, "", "", -1, false};
+    EXPECT_STREQ(CollectButton(noProfile, &gone).BtCmdText, "Writing");
+    EXPECT_STREQ(CollectButton(noProfile).BtCmdText, "");
+
     ButtonControls longText{true, 3, std::string(2000, 'a'), "", -1};
     b = CollectButton(longText);
     EXPECT_EQ(std::strlen(b.BtCmdText), kMaxButtonText);
