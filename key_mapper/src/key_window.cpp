@@ -17,6 +17,7 @@
 #include "hookwatch.h"
 #include "key_effects.h"
 #include "key_settings.h"
+#include "settings_dialogs.h"
 #include "startup_rules.h"
 #include "switch_events.h"
 #include "tray.h"
@@ -46,8 +47,8 @@ struct KeyMapper {
     UINT taskbarCreated = 0;
     bool trayShown = false;
     HMENU trayMenu = nullptr;  // the menu loaded last, kept until replaced or shut-down
-    bool settingsOpen = false;
     bool shutDown = false;
+    bool languagePending = false;  // a language chosen while the settings dialog was open
     EffectsContext effects;
 };
 
@@ -90,6 +91,12 @@ void setLanguage(const Language& language)
 {
     g.settings.CurLang = language.code;
     WriteKeySettings(g.settings);
+    // The open dialogs run on the language module and the macro library (the macro editor may be
+    // open): both are swapped once the settings dialog has closed.
+    if (OpenSettingsDialog()) {
+        g.languagePending = true;
+        return;
+    }
     loadLanguage(g.settings.CurLang);
 }
 
@@ -97,12 +104,29 @@ void setLanguage(const Language& language)
 
 void loadCurrentProfile() { g.profiles->Load(g.settings.CurProfile.c_str(), g.table); }
 
+// A profile change by a switch or a link: what the open settings dialog shows is saved to the
+// profile it belongs to first, and the dialog then shows the new one.
 void switchToProfile(const std::string& name)
 {
     if (name == g.settings.CurProfile)
         return;
+    CollectSettingsDialog();
     g.settings.CurProfile = name;
     loadCurrentProfile();
+    RefreshSettingsDialog();
+}
+
+void writeSettings() { WriteKeySettings(g.settings); }
+
+void openSettings(HWND window)
+{
+    SettingsContext context{g.folder,         &g.languageModule, &g.settings.CurLang, &g.composeMacro, g.profiles.get(),
+                            &g.table,         &g.settings.CurProfile, &g.links,       writeSettings};
+    RunSettingsDialog(window, context);
+    if (g.languagePending) {
+        g.languagePending = false;
+        loadLanguage(g.settings.CurLang);
+    }
 }
 
 // Silent start: the stored profile, else the first profile of the program folder.
@@ -189,7 +213,7 @@ void onCommand(HWND window, int id)
         return;
     }
     switch (id) {
-    case IDM_OPEN_SETTINGS: break;  // the settings dialogs are not part of this program yet
+    case IDM_OPEN_SETTINGS: openSettings(window); break;
     case IDM_EXIT: SendMessageA(window, WM_CLOSE, 0, 0); break;
     case IDM_PORT_SETTINGS:
         if (g.services.port)
@@ -300,8 +324,8 @@ HWND StartKeyMapper(HINSTANCE instance, const StartOptions& options, const KeySe
     if (!options.profilePath.empty())
         g.settings.CurProfile = options.profilePath;
     // The table is ready before the window exists: a switch pressed while the program starts
-    // acts on the profile, not on an empty table. Until the settings dialog exists a normal
-    // start loads it as a silent one does; otherwise every switch would be without a command.
+    // acts on the profile, not on an empty table. A normal start then opens the settings dialog,
+    // which selects the profile in its list and loads it again.
     loadStartProfile();
 
     if (!registerWindowClass(instance))
@@ -324,8 +348,9 @@ HWND StartKeyMapper(HINSTANCE instance, const StartOptions& options, const KeySe
         services.joystick->capture(g.window, kJoystickPeriodMs);
     g.trayShown = AddTrayIcon(g.window, instance);
 
+    // Posted: the dialog's modal loop runs from the program's own loop, not inside start-up.
     if (!options.silent)
-        SendMessageA(g.window, WM_COMMAND, IDM_OPEN_SETTINGS, 0);
+        PostMessageA(g.window, WM_COMMAND, IDM_OPEN_SETTINGS, 0);
     return g.window;
 }
 
@@ -342,6 +367,7 @@ int RunKeyMapper()
         FreeLibrary(g.languageModule);
     g.languageModule = nullptr;
     unloadMacroLibrary();
+    ReleaseSettingsDialogs();
     if (g.richEdit)
         FreeLibrary(g.richEdit);
     g.richEdit = nullptr;

@@ -9,6 +9,8 @@
 //   probe children <hwnd>                     list child windows: handle id class text
 //   probe wait-gone <hwnd> <ms>               wait until the window no longer exists
 //   probe client-rect <hwnd>                  the client area in screen coordinates: left top right bottom
+//   probe count <class|-> <title|->           how many top-level windows have that class and title
+//   probe state <hwnd>                        "enabled" or "disabled", then "visible" or "hidden"
 // Numbers may be decimal or 0x-hex.
 #include <windows.h>
 #include <stdio.h>
@@ -26,6 +28,23 @@ static BOOL CALLBACK printChild(HWND child, LPARAM)
     GetWindowTextA(child, text, sizeof(text));
     printf("%lu %d %s %s\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(child)), GetDlgCtrlID(child),
            className, text);
+    return TRUE;
+}
+
+struct Count {
+    const char* className;
+    const char* title;
+    int found;
+};
+
+static BOOL CALLBACK countWindow(HWND window, LPARAM context)
+{
+    Count* count = reinterpret_cast<Count*>(context);
+    char className[256] = {}, title[256] = {};
+    GetClassNameA(window, className, sizeof(className));
+    GetWindowTextA(window, title, sizeof(title));
+    if ((!count->className || strcmp(className, count->className) == 0) && (!count->title || strcmp(title, count->title) == 0))
+        ++count->found;
     return TRUE;
 }
 
@@ -100,6 +119,19 @@ int main(int argc, char** argv)
         POINT origin = {0, 0};
         ClientToScreen(window, &origin);
         printf("%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + client.right, origin.y + client.bottom);
+        return 0;
+    }
+    if (strcmp(verb, "count") == 0 && argc >= 4) {
+        Count count = {orNull(argv[2]), orNull(argv[3]), 0};
+        EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
+        printf("%d\n", count.found);
+        return 0;
+    }
+    if (strcmp(verb, "state") == 0 && argc >= 3) {
+        HWND window = handle(argv[2]);
+        if (!IsWindow(window))
+            return 1;
+        printf("%s %s\n", IsWindowEnabled(window) ? "enabled" : "disabled", IsWindowVisible(window) ? "visible" : "hidden");
         return 0;
     }
     if (strcmp(verb, "children") == 0 && argc >= 3) {

@@ -100,5 +100,6 @@
 #define IDS_EMPTY_PROFILE_NAME 33
 #define IDS_FORBIDDEN_PROFILE_CHARACTER 34
 #define IDS_PROFILE_EXISTS 35
+#define IDS_DELETE_PROFILE_FAILED 36 /* the profile file could not be deleted */
 
 #endif
