@@ -9,6 +9,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 REPO = os.environ.get("FENNICK_REPO") or os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -253,6 +254,37 @@ class VirtualDevice:
                 return got
             time.sleep(0.05)
         return got
+
+
+class OutputLines:
+    """A process whose output lines are collected as they come."""
+
+    def __init__(self, process):
+        self.process = process
+        self.lines = []
+        self.ended = False  # the process closed its output and every line of it is in `lines`
+        self.lock = threading.Lock()
+        threading.Thread(target=self._pump, daemon=True).start()
+
+    def _pump(self):
+        for raw in iter(self.process.stdout.readline, b""):
+            with self.lock:
+                self.lines.append(raw.decode("latin-1").strip())
+        self.ended = True
+
+    def snapshot(self):
+        with self.lock:
+            return list(self.lines)
+
+    def find(self, predicate, timeout=20.0):
+        """The lines that match, waiting for the first up to `timeout` (or until the process ends)."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = [line for line in self.snapshot() if predicate(line)]
+            if found or self.ended:
+                return found
+            time.sleep(0.03)
+        return []
 
 
 def wait_dialog(title, timeout_ms=10000):

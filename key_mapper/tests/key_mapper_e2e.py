@@ -8,7 +8,6 @@ import os
 import shutil
 import signal
 import subprocess
-import threading
 import time
 
 import fennick_harness as h
@@ -103,34 +102,11 @@ def install():
         out.write(LINKS)
 
 
-class Lines:
+class Lines(h.OutputLines):
     """A process whose output lines are collected as they come."""
 
-    def __init__(self, process):
-        self.process = process
-        self.lines = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._pump, daemon=True).start()
-
-    def _pump(self):
-        for raw in iter(self.process.stdout.readline, b""):
-            with self.lock:
-                self.lines.append(raw.decode("latin-1").strip())
-
-    def snapshot(self):
-        with self.lock:
-            return list(self.lines)
-
     def wait_for(self, predicate, timeout=20.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            found = [line for line in self.snapshot() if predicate(line)]
-            if found:
-                return found
-            if self.process.poll() is not None:
-                break
-            time.sleep(0.03)
-        return []
+        return self.find(predicate, timeout)
 
     def stop(self):
         if self.process.poll() is None:

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fennick/dialog_controls.h"
 #include "fennick/switch_codes.h"
 #include "fennick/win32_common.h"
 #include "mouse_window.h"
@@ -78,14 +79,7 @@ public:
     JoystickReading next{32767, 32767, 0};
 };
 
-void pump()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+void pump() { fennick::testing::PumpMessages(); }
 
 void setDword(const char* path, const char* name, DWORD value)
 {

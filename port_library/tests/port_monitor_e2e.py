@@ -2,7 +2,6 @@
 processes and the virtual device on a pseudo serial line."""
 import os
 import signal
-import threading
 import time
 
 import fennick_harness as h
@@ -20,32 +19,17 @@ WM_COMMAND = 0x111
 CBN_SELCHANGE = 1
 
 
-class Client:
+class Client(h.OutputLines):
     """A swibus_test_client.exe process; collects its output lines as they come."""
 
     def __init__(self, *args, cwd=None):
-        self.lines = []
-        self.lock = threading.Lock()
-        self.process = h.start("swibus_test_client.exe", *args, cwd=cwd)
-        threading.Thread(target=self._pump, daemon=True).start()
-
-    def _pump(self):
-        for raw in iter(self.process.stdout.readline, b""):
-            with self.lock:
-                self.lines.append(raw.decode("latin-1").strip())
-
-    def snapshot(self):
-        with self.lock:
-            return list(self.lines)
+        super().__init__(h.start("swibus_test_client.exe", *args, cwd=cwd))
 
     def wait_for(self, predicate, timeout=20.0, what="output"):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            found = [line for line in self.snapshot() if predicate(line)]
-            if found:
-                return found
-            time.sleep(0.03)
-        raise AssertionError("no %s within %.0fs; client said:\n%s" % (what, timeout, "\n".join(self.snapshot())))
+        found = self.find(predicate, timeout)
+        if not found:
+            raise AssertionError("no %s within %.0fs; client said:\n%s" % (what, timeout, "\n".join(self.snapshot())))
+        return found
 
     def windows(self, count=1, timeout=40.0):
         """Handles of the client's windows with their registration results, once all are ready."""

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fennick/dialog_controls.h"
 #include "fennick/dialog_answer.h"
 #include "fennick/test_doubles.h"
 #include "fennick/switch_codes.h"
@@ -154,18 +155,10 @@ std::vector<std::string> sectionLines(const std::string& file, const std::string
 
 using Lines = std::vector<std::string>;
 
-void pump()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-void pressOk(HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); }
-bool ticked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void pump() { fennick::testing::PumpMessages(); }
+void click(HWND dialog, int id) { fennick::testing::ClickControl(dialog, id); }
+void pressOk(HWND dialog) { fennick::testing::PressOk(dialog); }
+bool ticked(HWND dialog, int id) { return fennick::testing::IsTicked(dialog, id); }
 bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 bool visible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
 std::string text(HWND dialog, int id)
