@@ -117,8 +117,8 @@ class Lines(h.OutputLines):
 class Watcher(Lines):
     """key_probe watch: the keyboard recorder and the probe windows."""
 
-    def __init__(self, *specs):
-        super().__init__(h.start("key_probe.exe", "watch", *specs))
+    def __init__(self, *windows):
+        super().__init__(h.start("key_probe.exe", "watch", *windows))
         ready = self.wait_for(lambda line: line.startswith("ready"), timeout=60)
         h.check(ready, "the watcher did not start: %r" % self.snapshot())
         self.windows = [int(v) for v in ready[0].split()[1:]]

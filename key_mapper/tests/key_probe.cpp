@@ -46,19 +46,19 @@ LRESULT CALLBACK probeWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 // "class:title"; a leading "+" makes the window owned by `owner` (a dialog of that window).
-HWND createProbeWindow(const char* spec, HWND owner = nullptr, bool visible = true)
+HWND createProbeWindow(const char* classAndTitle, HWND owner = nullptr, bool visible = true)
 {
-    if (spec[0] != '+')
+    if (classAndTitle[0] != '+')
         owner = nullptr;
     else
-        ++spec;
+        ++classAndTitle;
     char className[128] = {}, title[128] = {};
-    const char* colon = strchr(spec, ':');
-    size_t classLength = colon ? static_cast<size_t>(colon - spec) : strlen(spec);
+    const char* colon = strchr(classAndTitle, ':');
+    size_t classLength = colon ? static_cast<size_t>(colon - classAndTitle) : strlen(classAndTitle);
     if (classLength >= sizeof(className))
         return nullptr;
-    memcpy(className, spec, classLength);
-    snprintf(title, sizeof(title), "%s", colon ? colon + 1 : spec);
+    memcpy(className, classAndTitle, classLength);
+    snprintf(title, sizeof(title), "%s", colon ? colon + 1 : classAndTitle);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = probeWindowProc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -82,7 +82,7 @@ int runLoop()
     return 0;
 }
 
-int watch(int count, char** specs)
+int watch(int count, char** windowTexts)
 {
     HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, keyboardHook, GetModuleHandleA(nullptr), 0);
     if (!hook)
@@ -90,7 +90,7 @@ int watch(int count, char** specs)
     printf("ready");
     HWND window = nullptr;
     for (int i = 0; i < count; ++i) {
-        window = createProbeWindow(specs[i], window);
+        window = createProbeWindow(windowTexts[i], window);
         if (!window)
             return 4;
         printf(" %lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)));
