@@ -60,8 +60,7 @@ def port_monitor(device):
     if not exists("swibus.dll") or not exists("swibus_test_client.exe"):
         return
     log("port monitor: a client registers with swibus; the server opens COM1 and routes the box's bytes")
-    h.reg_delete_key(r"HKCU\Software\Velmora\Swibus")  # default codes
-    h.reg_set_dword(r"HKCU\Software\Velmora\Swibus", "ComPort", 1)
+    h.port_settings_on(1)
     client = h.start("swibus_test_client.exe")
     hwnd = None
     deadline = time.monotonic() + 60
@@ -250,8 +249,7 @@ def key_mapper(device):
     key = r"HKCU\SOFTWARE\Velmora\Orrin2Key"
     h.reg_delete_key(key)
     h.reg("add", key, "/v", "CurProfile", "/t", "REG_SZ", "/d", "demo", "/f")
-    h.reg_delete_key(r"HKCU\Software\Velmora\Swibus")
-    h.reg_set_dword(r"HKCU\Software\Velmora\Swibus", "ComPort", 1)
+    h.port_settings_on(1)
     notepad = subprocess.Popen([h.WINE_RUN, "notepad.exe"], env=h.session_env(), stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     mapper = h.start("FennickKey.exe", "-silent", cwd=h.BIN)

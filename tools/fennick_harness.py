@@ -287,6 +287,15 @@ class OutputLines:
         return []
 
 
+SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
+
+
+def port_settings_on(com):
+    """The port monitor's default settings (codes "LlRrUuDdJjDd"), on COM`com`, whatever earlier tests stored."""
+    reg_delete_key(SWIBUS_KEY)
+    reg_set_dword(SWIBUS_KEY, "ComPort", com)
+
+
 def wait_dialog(title, timeout_ms=10000):
     """A dialog box (class #32770) with this title, or a failed check."""
     hwnd = wait_window("#32770", title, timeout_ms)

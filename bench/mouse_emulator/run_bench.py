@@ -117,8 +117,7 @@ def main():
         subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", h.BUILD], check=True,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
     h.release_port_library()
-    h.reg_delete_key(SWIBUS_KEY)
-    h.reg_set_dword(SWIBUS_KEY, "ComPort", COM)
+    h.port_settings_on(COM)
     h.reg_delete_key(FENNICK_KEY)
     h.reg_set_dword(FENNICK_KEY, "FNType", 1)
     h.reg_set_dword(MOUSE_KEY, "Method", 1)

@@ -14,7 +14,6 @@ import fennick_harness as h
 
 FOLDER = os.path.join(h.BUILD, "key_e2e")
 KEY = r"HKCU\SOFTWARE\Velmora\Orrin2Key"
-SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
 WM_CLOSE, WM_ENDSESSION, WM_COMMAND, WM_SWITCH_BYTE = 0x10, 0x16, 0x111, 0x8064
 COGNIVA_MESSAGE, PARLORA_MESSAGE = 0x804B, 0x805B
 MACRO, VIRTUAL_KEY, WINDOWS_FUNCTION, COGNIVA, PARLORA, SWITCH_PROFILE = 0, 1, 4, 5, 6, 9
@@ -170,8 +169,7 @@ class Running:
             install()
             h.reg_delete_key(KEY)
             h.reg("add", KEY, "/v", "CurProfile", "/t", "REG_SZ", "/d", windows_path(FOLDER) + "\\main.bpf", "/f")
-            h.reg_delete_key(SWIBUS_KEY)
-            h.reg_set_dword(SWIBUS_KEY, "ComPort", 1)
+            h.port_settings_on(1)
             cls.device = h.VirtualDevice(com=1).__enter__()
             cls.watcher = Watcher("Cogniva:Cogniva", "ProbeReader:Reading room", "+ProbeDialog:Reader's dialog",
                                   "ProbeWriter:Letter to Sam", "Shell_TrayWnd:")

@@ -126,8 +126,7 @@ class Mapper:
                 os.remove(os.path.join(FOLDER, name))
         h.reg_delete_key(KEY)
         h.reg("add", KEY, "/v", "CurLang", "/t", "REG_SZ", "/d", language, "/f")
-        h.reg_delete_key(km.SWIBUS_KEY)
-        h.reg_set_dword(km.SWIBUS_KEY, "ComPort", 1)
+        h.port_settings_on(1)
         self.device = None
         self.process = None
 

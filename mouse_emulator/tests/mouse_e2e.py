@@ -11,7 +11,6 @@ import fennick_harness as h
 FENNICK_KEY = r"HKCU\SOFTWARE\Velmora\Fennick"
 FENNICK_KEY_LM = r"HKLM\SOFTWARE\Velmora\Fennick"
 MOUSE_KEY = FENNICK_KEY + r"\FennickMouse"
-SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
 WM_CLOSE, WM_SYSCOMMAND, BM_GETCHECK = 0x10, 0x112, 0xF0
 IDM_OPTIONS = 2000
 IDOK, IDCANCEL = 1, 2
@@ -31,8 +30,7 @@ def settings(model=1, mouse=None, machine_model=None):
     """A known registry state: the mouse emulator's values (none: no key at all), COM1 for the box."""
     h.reg_delete_key(FENNICK_KEY)
     h.reg("delete", FENNICK_KEY_LM, "/v", "FNType", "/f")
-    h.reg_delete_key(SWIBUS_KEY)
-    h.reg_set_dword(SWIBUS_KEY, "ComPort", 1)
+    h.port_settings_on(1)
     if model is not None:
         h.reg_set_dword(FENNICK_KEY, "FNType", model)
     if machine_model is not None:

@@ -12,7 +12,6 @@ import fennick_harness as h
 FENNICK_KEY = r"HKCU\SOFTWARE\Velmora\Fennick"
 FENNICK_KEY_LM = r"HKLM\SOFTWARE\Velmora\Fennick"
 SHOW_KEY = FENNICK_KEY + r"\Fennickshow"
-SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
 WM_CLOSE, WM_KEYDOWN, WM_KEYUP, WM_COMMAND = 0x10, 0x100, 0x101, 0x111
 WM_SWITCH_BYTE = 0x8064
 VK_ESCAPE, VK_UP, VK_DOWN = 0x1B, 0x26, 0x28
@@ -108,8 +107,7 @@ def settings(model=None, keyboard=None, profile=PROFILE):
     h.release_port_library()
     h.reg_delete_key(FENNICK_KEY)
     h.reg("delete", FENNICK_KEY_LM, "/v", "FNType", "/f")
-    h.reg_delete_key(SWIBUS_KEY)
-    h.reg_set_dword(SWIBUS_KEY, "ComPort", 1)
+    h.port_settings_on(1)
     if model is not None:
         h.reg_set_dword(FENNICK_KEY, "FNType", model)
     r, g, b = BACKGROUND

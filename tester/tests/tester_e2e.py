@@ -9,7 +9,6 @@ import fennick_harness as h
 FENNICK_KEY = r"HKCU\SOFTWARE\Velmora\Fennick"
 FENNICK_KEY_LM = r"HKLM\SOFTWARE\Velmora\Fennick"
 TESTER_KEY = FENNICK_KEY + r"\FennickTest"
-SWIBUS_KEY = r"HKCU\Software\Velmora\Swibus"
 WM_CLOSE, WM_KEYDOWN, WM_COMMAND = 0x10, 0x100, 0x111
 VK_ESCAPE = 0x1B
 IDM_JOYSTICK_MODE, IDM_SWITCH_MODE, IDM_QUERY = 40006, 40007, 40009
@@ -30,8 +29,7 @@ def settings(model=None, joystick_mode=None):
     h.reg_delete_key(FENNICK_KEY)
     h.reg("delete", FENNICK_KEY_LM, "/v", "FNType", "/f")
     # Port monitor defaults (codes "LlRrUuDdJjDd") whatever earlier tests stored, on COM1.
-    h.reg_delete_key(SWIBUS_KEY)
-    h.reg_set_dword(SWIBUS_KEY, "ComPort", 1)
+    h.port_settings_on(1)
     if model is not None:
         h.reg_set_dword(FENNICK_KEY, "FNType", model)
     if joystick_mode is not None:
