@@ -141,16 +141,24 @@ bool DeviceGone(int port)
 // (then it is cancelled, so the record is free again).
 bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, DWORD* error)
 {
+    DWORD start = GetTickCount();
     DWORD wait = WaitForSingleObject(overlapped->hEvent, kIoCompletionMs);
-    if (wait != WAIT_OBJECT_0) {
-        CancelIo(comm);
-        WaitForSingleObject(overlapped->hEvent, 1000);
-        *error = ERROR_OPERATION_ABORTED;
-        return false;
+    while (wait == WAIT_OBJECT_0) {
+        if (GetOverlappedResult(comm, overlapped, transferred, FALSE))
+            return true;
+        *error = GetLastError();
+        // Under Wine the event can be seen set a moment before the result is: that is not a failed
+        // line (taking it for one reopened a working port and put an error box up). Ask again
+        // within the same time limit.
+        if (*error != ERROR_IO_INCOMPLETE)
+            return false;
+        if (GetTickCount() - start >= kIoCompletionMs)
+            break;
+        Sleep(1);
     }
-    if (GetOverlappedResult(comm, overlapped, transferred, FALSE))
-        return true;
-    *error = GetLastError();
+    CancelIo(comm);
+    WaitForSingleObject(overlapped->hEvent, 1000);
+    *error = ERROR_OPERATION_ABORTED;
     return false;
 }
 
