@@ -90,12 +90,7 @@ def key_mapper(line):
         h.reg_delete_key(KEY)
 
 
-def main():
-    session = os.path.join(h.BUILD, "wine-session.env")
-    started_session = not os.path.exists(session)
-    if started_session:
-        subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", h.BUILD], check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+def run():
     h.reg_delete_key(pm.KEY)
     h.reg_set_dword(pm.KEY, "ComPort", COM)
     h.reg_set_dword(pm.KEY + r"\COM%d" % COM, "Switches", 1)
@@ -116,9 +111,11 @@ def main():
     finally:
         line.close()
         h.reg_delete_key(pm.KEY)
-        if started_session:
-            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "stop", h.BUILD],
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
+
+def main():
+    with h.wine_session():
+        run()
 
 
 if __name__ == "__main__":

@@ -11,7 +11,6 @@ Times on both sides are CLOCK_MONOTONIC_RAW in 100 ns units (Wine's performance 
 import os
 import random
 import statistics
-import subprocess
 import sys
 import time
 
@@ -110,12 +109,7 @@ def path(line, seconds, speed_up, start):
 
 
 
-def main():
-    session = os.path.join(h.BUILD, "wine-session.env")
-    started_session = not os.path.exists(session)
-    if started_session:
-        subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", h.BUILD], check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+def run():
     h.release_port_library()
     h.port_settings_on(COM)
     h.reg_delete_key(FENNICK_KEY)
@@ -144,9 +138,11 @@ def main():
         line.close()
         h.reg_delete_key(SWIBUS_KEY)
         h.reg_delete_key(FENNICK_KEY)
-        if started_session:
-            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "stop", h.BUILD],
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
+
+def main():
+    with h.wine_session():
+        run()
 
 
 if __name__ == "__main__":

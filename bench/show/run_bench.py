@@ -149,7 +149,7 @@ def run_show(device, screen, picture, changed):
         return rect, result
 
 
-def main():
+def run():
     screen = Screen()
     e2e.remove_profiles()
     make_pictures()
@@ -180,6 +180,11 @@ def main():
         print("%-16s %8.1f / %7.1f %8.1f / %7.1f %8.1f / %7.1f %6.2f / %5.2f" % (
             name, b[0], b[1], c[0], c[1], d[0], d[1], c[0] / b[0], d[0] / b[0]))
     print("show/baseline: medians, cached / changed file")
+
+
+def main():
+    with h.wine_session():
+        run()
 
 
 if __name__ == "__main__":

@@ -354,11 +354,16 @@ HWND StartTester(HINSTANCE instance, int showCommand, const TesterServices& serv
     GetClientRect(g.window, &client);
     g.geometry = computeGeometry(client.right - client.left, client.bottom - client.top);
 
+    // The window may be closed while a start-up question is open (it owns the question): that is an
+    // ordinary end, whose quit message the question's loop has left for the program's own loop.
+    HWND created = g.window;
     DWORD stored = 0;
     if (ReadDeviceModel(&stored))
         g.model = normalisedModel(stored);
     else
         askDeviceModel();
+    if (!g.window)
+        return created;
     WriteDeviceModel(g.model);
 
     DWORD mode = 0;
@@ -366,6 +371,8 @@ HWND StartTester(HINSTANCE instance, int showCommand, const TesterServices& serv
         g.joystickMode = mode == 1;
     else
         askDisplayMode();
+    if (!g.window)
+        return created;
 
     updateQueryItem();
     g.drawing = true;

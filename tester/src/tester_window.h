@@ -21,7 +21,9 @@ struct TesterServices {
 
 // Start-up after the single-instance claim: window, registration, joystick,
 // device model and display mode (asking when they are not stored). Returns the
-// main window, or null when it could not be created.
+// main window, or null when it could not be created. A window the user closed
+// while a question was open is returned too (no longer valid): the message loop
+// then ends at once with the quit that the close posted.
 HWND StartTester(HINSTANCE instance, int showCommand, const TesterServices& services);
 int RunMessageLoop();
 

@@ -218,6 +218,22 @@ TEST_F(TesterWindow, WithNothingStoredBothQuestionsAreAskedAndTheAnswersKept)
     EXPECT_EQ(value, 1u);
 }
 
+// Closing the window while the first start-up question is open ends the program normally: no
+// second question over a window that has gone, and the quit reaches the program's own loop.
+TEST_F(TesterWindow, ClosedDuringTheModelQuestionItEndsWithoutTheNextQuestion)
+{
+    DialogAnswer model("Modello Fennick", [](HWND dialog) { PostMessageA(GetWindow(dialog, GW_OWNER), WM_CLOSE, 0, 0); });
+    DialogAnswer options("Verifica input seriale", [](HWND dialog) { pressOk(dialog); });
+    HWND created = StartTester(GetModuleHandleA(nullptr), SW_SHOWNORMAL, TesterServices{&port, &joystick});
+    EXPECT_TRUE(model.seen());
+    EXPECT_FALSE(options.seen());
+    EXPECT_NE(created, nullptr);
+    EXPECT_FALSE(IsWindow(created));
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(port.registered, nullptr) << "the closed window is still registered";
+}
+
 TEST_F(TesterWindow, ModelFromTheLocalMachineIsUsedAndCopiedToTheUser)
 {
     setDword(HKEY_LOCAL_MACHINE, fennick::kFennickKey, fennick::kDeviceModelValue, 1);
