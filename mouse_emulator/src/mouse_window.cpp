@@ -314,14 +314,8 @@ LONG WINAPI lastChance(EXCEPTION_POINTERS* exception)
 
 bool registerBarClass(HINSTANCE instance)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = barProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassA(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return fennick::RegisterMainWindowClass(instance, kWindowClass, barProc, MAKEINTRESOURCEA(IDI_PROGRAM),
+                                            static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
 }
 
 void createButtons()

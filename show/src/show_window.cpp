@@ -232,16 +232,9 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 bool registerWindowClass(HINSTANCE instance)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "ICONAPP");
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszMenuName = "AppMenu";
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassA(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return fennick::RegisterMainWindowClass(instance, kWindowClass, windowProc, "ICONAPP",
+                                            static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), "AppMenu",
+                                            CS_HREDRAW | CS_VREDRAW);
 }
 
 void loadDeviceModel()

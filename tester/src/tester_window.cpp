@@ -285,16 +285,9 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 bool registerWindowClass(HINSTANCE instance)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "ICONAPP");
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    windowClass.lpszMenuName = "APPMENU";
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassA(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return fennick::RegisterMainWindowClass(instance, kWindowClass, windowProc, "ICONAPP",
+                                            static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), "APPMENU",
+                                            CS_HREDRAW | CS_VREDRAW);
 }
 
 }  // namespace

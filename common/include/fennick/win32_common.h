@@ -1,4 +1,4 @@
-// Win32 helpers shared by every program: device model, program folder, single instance.
+// Win32 helpers shared by every program: device model, program folder, single instance, windows.
 #pragma once
 #include <windows.h>
 #include <stddef.h>
@@ -50,6 +50,12 @@ using AlreadyRunningHandler = void (*)(void* context);
 // does not stop the program (true, *held null).
 bool ClaimSingleInstance(const char* mutexName, HANDLE* held, AlreadyRunningHandler handler = nullptr,
                          void* context = nullptr);
+
+// ---- windows ---------------------------------------------------------------
+// Registers a program's main window class with the arrow cursor. True also when the class is
+// already registered (a window started again in the same process, as the tests do).
+bool RegisterMainWindowClass(HINSTANCE instance, const char* className, WNDPROC procedure, LPCSTR icon,
+                             HBRUSH background, const char* menu = nullptr, UINT style = 0);
 
 // ---- dialogs ---------------------------------------------------------------
 // Moves a dialog so it is centred over its owner, kept within the full-screen area; size unchanged.
