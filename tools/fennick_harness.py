@@ -85,6 +85,12 @@ def probe(*args, timeout=60):
     return code, text.strip()
 
 
+def xdotool(*args):
+    """Real mouse and keyboard input on the session's X display (xdotool's own command words)."""
+    subprocess.run(["xdotool"] + [str(a) for a in args], env=session_env(), check=True, timeout=30,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 def wait_window(window_class="-", title="-", timeout_ms=15000):
     code, text = probe("wait", window_class, title, timeout_ms, timeout=timeout_ms / 1000 + 30)
     return int(text.splitlines()[-1]) if code == 0 else 0
@@ -374,13 +380,33 @@ class wine_session:
         return False
 
 
+def eventually(condition, timeout=10.0):
+    """Whether `condition()` becomes true within `timeout` seconds: for effects of real input, which
+    reaches a program through the X server on no schedule of ours."""
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
 def check(condition, message):
     if not condition:
         raise AssertionError(message)
 
 
-def main(tests):
-    """Runs test functions in order, prints each result, exits non-zero on the first failure."""
+def main(tests, cleanup=None):
+    """Runs test functions in order, prints each result, exits non-zero when any failed. `cleanup`
+    (for a program the tests share) runs at the end whatever happened."""
+    try:
+        _run_tests(tests)
+    finally:
+        if cleanup is not None:
+            cleanup()
+
+
+def _run_tests(tests):
     failures = 0
     for test in tests:
         started = time.monotonic()

@@ -393,10 +393,7 @@ def test_silent_start_with_a_path_ignores_the_path_and_the_session_end_releases_
 
 
 def main():
-    try:
-        h.main(TESTS)
-    finally:
-        Running.stop()
+    h.main(TESTS, cleanup=Running.stop)
 
 
 TESTS = [

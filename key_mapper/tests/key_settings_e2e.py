@@ -116,6 +116,15 @@ def answer_message(title, button=IDOK, owner=None):
     return max(texts, key=len) if texts else ""
 
 
+def first_row_point(list_view):
+    """A screen point inside the first row of a report list view: just below its column header."""
+    header = [line.split(" ", 3) for line in h.probe("children", list_view)[1].splitlines()]
+    header = [int(parts[0]) for parts in header if len(parts) >= 3 and parts[2].lower() == "sysheader32"]
+    h.check(header, "the list has no column header")
+    left, _, _, bottom = map(int, h.probe("client-rect", header[0])[1].split())
+    return left + 20, bottom + 6
+
+
 class Mapper:
     """The key mapper started normally in its own folder, with the virtual box on COM1."""
 
@@ -301,6 +310,43 @@ def test_settings_profiles_links_and_switches_in_english():
         ini = read_ini("fkconfig.ini")
         h.check(ini["FKSettings"]["DefaultProfile"] == "" and ini["FKSettings"]["NrKnownProfiles"] == "2",
                 "after OK: %r" % dict(ini["FKSettings"]))
+
+        # The list's rows are edited and deleted as a person does it: a double click on a row opens
+        # it, a click selects it for "Delete".
+        d.click(LINKS)
+        links = Dialog("Application links")
+        h.check(not links.enabled(1061) and not links.enabled(1062), "edit and delete need a chosen row")
+        first_row = first_row_point(links.controls[1059])
+        h.xdotool("mousemove", *first_row, "click", "--repeat", 2, "--delay", 80, 1)
+        edit = Dialog("Application link")
+        h.check(edit.text(1073) == "Letter to", "the double-clicked row opened as %r" % edit.text(1073))
+        edit.set_text(1073, "Letter from")
+        edit.click(IDOK)
+        h.check(edit.closed(), "the link dialog stayed open")
+        links.sync()
+        h.check(not links.enabled(1061) and not links.enabled(1062), "a row is still chosen after the list was filled")
+        links.click(IDOK)
+        h.check(links.closed(), "the links dialog stayed open")
+        d.sync()
+        ini = read_ini("fkconfig.ini")
+        h.check(dict(ini["Prof1"]) == {"Type": "3", "Name": "Letter from", "Profile": "Rea"}, "edited link: %r"
+                % dict(ini["Prof1"]))
+        d.click(LINKS)
+        links = Dialog("Application links")
+        h.xdotool("mousemove", *first_row, "click", 1)
+        h.check(h.eventually(lambda: links.enabled(1061) and links.enabled(1062)),
+                "the clicked row cannot be edited or deleted")
+        links.click(1062)
+        h.check(answer_message("Delete link", IDYES).startswith("Do you want to delete"), "no question")
+        links.sync()
+        h.check(not links.enabled(1062), "delete still enabled with no row chosen")
+        links.click(IDOK)
+        h.check(links.closed(), "the links dialog stayed open")
+        d.sync()
+        ini = read_ini("fkconfig.ini")
+        h.check(ini["FKSettings"]["NrKnownProfiles"] == "1" and dict(ini["Prof1"]) ==
+                {"Type": "2", "Name": "write.exe", "Profile": "Reading"}, "after the delete: %r" %
+                {s: dict(ini[s]) for s in ini.sections()})
 
         # A second copy hands over "main" while the dialog shows "Rea": the profile is loaded without
         # touching the dialog, and OK still saves the dialog's rows to "Rea", never over "main".

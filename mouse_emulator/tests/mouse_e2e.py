@@ -387,10 +387,7 @@ def test_options_dialog_speaks_english_dutch_and_italian():
 
 
 def main():
-    try:
-        h.main(TESTS)
-    finally:
-        Running.stop()
+    h.main(TESTS, cleanup=Running.stop)
 
 
 TESTS = [

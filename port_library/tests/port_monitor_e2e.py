@@ -520,12 +520,6 @@ def test_a_stopped_client_holds_up_no_one():
     settle()
 
 
-def xdotool(*args):
-    import subprocess
-    subprocess.run(["xdotool"] + [str(a) for a in args], env=h.session_env(), check=True, timeout=30,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
 def test_mouse_filter_turns_one_left_press_into_a_right_click():
     fresh_settings()
     with h.VirtualDevice(com=1):
@@ -538,10 +532,10 @@ def test_mouse_filter_turns_one_left_press_into_a_right_click():
             time.sleep(0.5)
             results = [l for l in client.snapshot() if l.startswith("mousefilter")]
             h.check(results == ["mousefilter 1", "mousefilter 0"], "switching on twice: %r" % results)
-            xdotool("mousemove", 150, 150)
-            xdotool("click", 1)
+            h.xdotool("mousemove", 150, 150)
+            h.xdotool("click", 1)
             time.sleep(1.0)
-            xdotool("click", 1)
+            h.xdotool("click", 1)
             time.sleep(1.0)
             mouse = [l.split()[1] for l in client.snapshot() if l.startswith("mouse ")]
             # The swallowed press leaves its release: a right click, then the normal click.

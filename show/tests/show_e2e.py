@@ -419,8 +419,7 @@ def test_escape_toggles_full_screen_and_a_click_leaves_it():
     h.check(rect == normal, "Esc did not bring the window back: %s, was %s" % (rect, normal))
     show.key(VK_ESCAPE)
     h.check(full(wait_rect(show, full)), "Esc did not fill the screen again")
-    subprocess.run(["xdotool", "mousemove", str(width // 2), str(height // 2), "click", "1"], env=h.session_env(),
-                   check=True, timeout=30)
+    h.xdotool("mousemove", width // 2, height // 2, "click", 1)
     rect = wait_rect(show, lambda r: r == normal)
     h.check(rect == normal, "a click did not leave full screen: %s" % rect)
 
@@ -481,12 +480,13 @@ def test_without_a_stored_model_the_dialog_asks_first_and_the_answer_is_kept():
     h.check(h.reg_get_dword(SHOW_KEY, "BackgroundCol") == r | g << 8 | b << 16, "background colour not kept")
 
 
+def stop_and_clean():
+    Running.stop()
+    remove_profiles()
+
+
 def main():
-    try:
-        h.main(TESTS)
-    finally:
-        Running.stop()
-        remove_profiles()
+    h.main(TESTS, cleanup=stop_and_clean)
 
 
 TESTS = [

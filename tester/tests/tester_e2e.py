@@ -227,10 +227,7 @@ def test_without_a_stored_model_the_dialog_asks_and_the_answer_is_kept():
 
 
 def main():
-    try:
-        h.main(TESTS)
-    finally:
-        Running.stop()
+    h.main(TESTS, cleanup=Running.stop)
 
 
 TESTS = [
