@@ -112,7 +112,7 @@ void browse(HWND dialog, int row, bool second)
     request.lpstrFile = file;
     request.nMaxFile = sizeof(file);
     request.lpstrDefExt = extension;
-    request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (GetOpenFileNameA(&request))
         SetDlgItemTextA(dialog, edit, relativeToFolder(g.folder, file).c_str());
 }
@@ -176,7 +176,10 @@ INT_PTR CALLBACK newProfileProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             case NameCheck::Empty: problem = IDS_NAME_EMPTY; break;
             case NameCheck::ForbiddenCharacter: problem = IDS_NAME_FORBIDDEN; break;
             case NameCheck::Ok:
-                if (GetFileAttributesA(profilePath(name).c_str()) != INVALID_FILE_ATTRIBUTES)
+                // A file name that does not fit is refused here: the profile could never be saved.
+                if (profilePath(name).size() > kMaxPathLength)
+                    problem = IDS_NAME_TOO_LONG;
+                else if (GetFileAttributesA(profilePath(name).c_str()) != INVALID_FILE_ATTRIBUTES)
                     problem = IDS_PROFILE_EXISTS;
                 break;
             }

@@ -41,8 +41,18 @@ public:
         if (resolvePath(g.folder, path, &full))
             g.services.actions->playSound(full.c_str());
     }
-    // A program path is taken as it is, never joined with the program folder.
-    void runProgram(const std::string& path) override { g.services.actions->runProgram(path.c_str()); }
+    // A program path is taken as it is, so a bare name is still searched for as the system does
+    // ("notepad.exe"). But the file picker stores a file inside the program folder relative to it,
+    // and such a path names the file there whatever the current directory happens to be.
+    void runProgram(const std::string& path) override
+    {
+        std::string full;
+        if (resolvePath(g.folder, path, &full) && full != path &&
+            GetFileAttributesA(full.c_str()) != INVALID_FILE_ATTRIBUTES)
+            g.services.actions->runProgram(full.c_str());
+        else
+            g.services.actions->runProgram(path.c_str());
+    }
 };
 
 WindowEffects effects;
@@ -98,11 +108,14 @@ void sendLetter(HWND window, char letter, WPARAM source)
     SendMessageA(window, WM_SWITCH_BYTE, source, static_cast<LPARAM>(static_cast<uint8_t>(letter)));
 }
 
-bool onKey(HWND window, WPARAM key, bool down)
+// A key held down repeats its WM_KEYDOWN; like a switch held down it is one press, so the repeats
+// (previous state down) make nothing: no sound buzzing again, no program started over and over.
+bool onKey(HWND window, WPARAM key, LPARAM flags, bool down)
 {
     if (!g.settings.keyboard)
         return false;
-    if (char letter = keyLetter(static_cast<unsigned>(key), down))
+    bool repeat = down && (flags & (1L << 30)) != 0;
+    if (char letter = repeat ? 0 : keyLetter(static_cast<unsigned>(key), down))
         sendLetter(window, letter, 0);
     return true;  // with keyboard access on, every other key is swallowed
 }
@@ -195,7 +208,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_KEYDOWN:
     case WM_KEYUP:
-        if (onKey(window, wParam, message == WM_KEYDOWN))
+        if (onKey(window, wParam, lParam, message == WM_KEYDOWN))
             return 0;
         break;
     case WM_LBUTTONDOWN:
@@ -221,6 +234,12 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         EndPaint(window, &paint);
         return 0;
     }
+    case WM_CTLCOLORBTN:
+        // The covering child erases itself with this brush before it draws: the background colour,
+        // not the grey of a button face, so a new picture or a fade never flashes grey.
+        if (reinterpret_cast<HWND>(lParam) == g.child && g.brush)
+            return reinterpret_cast<LRESULT>(g.brush);
+        break;
     case WM_CLOSE: onClose(window); return 0;
     case WM_DESTROY:
         g.window = g.child = nullptr;

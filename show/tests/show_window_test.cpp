@@ -506,6 +506,48 @@ TEST_F(ShowWindowTest, MakesShowPlayAndRunOnceAndRepeatedMakesOnlyReplayTheSound
     EXPECT_EQ(getDword(kShowKey, kKeyboardValue), 0u);
 }
 
+// A key held down is one press, as a switch held down is; a program picked inside the program folder
+// is found there whatever the current directory; the covering child erases with the background.
+TEST_F(ShowWindowTest, HeldKeysPressOnceAndProgramsInTheFolderAreFoundThere)
+{
+    storeModel(0);
+    CreateDirectoryA((folder + "show_test_sub").c_str(), nullptr);
+    std::ofstream(folder + "show_test_sub\\gioco.exe") << "MZ";
+    writeBitmap(folder + "show_test_blue.bmp", 64, 48, RGB(0, 0, 255));
+    storeProfile("Tasti", {{kNoAction, "", ""},
+                           {kPictureAndSound, "show_test_blue.bmp", "bell.wav"},
+                           {kRunProgram, "show_test_sub\\gioco.exe", ""},
+                           {kRunProgram, "notepad.exe", ""},
+                           {kNoAction, "", ""}});
+    start();
+    const LPARAM repeat = 1L << 30;
+    SendMessageA(window, WM_KEYDOWN, VK_UP, 0);
+    for (int i = 0; i < 3; ++i)
+        SendMessageA(window, WM_KEYDOWN, VK_UP, repeat);
+    EXPECT_EQ(actions.sounds.size(), 1u) << "a held key played its sound again";
+    SendMessageA(window, WM_KEYUP, VK_UP, repeat | (1L << 31));
+    SendMessageA(window, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(actions.sounds.size(), 2u) << "a new press of the key did not play the sound again";
+
+    SendMessageA(window, WM_KEYDOWN, VK_RIGHT, 0);
+    SendMessageA(window, WM_KEYDOWN, VK_RIGHT, repeat);
+    SendMessageA(window, WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_EQ(actions.programs, (std::vector<std::string>{folder + "show_test_sub\\gioco.exe", "notepad.exe"}));
+
+    HWND child = GetWindow(window, GW_CHILD);
+    HDC dc = GetDC(child);
+    HBRUSH brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(window, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child)));
+    ReleaseDC(child, dc);
+    LOGBRUSH seen = {};
+    ASSERT_TRUE(brush && GetObjectA(brush, sizeof(seen), &seen));
+    EXPECT_EQ(seen.lbColor, CurrentShow().background);
+
+    close();
+    DeleteFileA((folder + "show_test_sub\\gioco.exe").c_str());
+    RemoveDirectoryA((folder + "show_test_sub").c_str());
+}
+
 TEST_F(ShowWindowTest, HugeForeignAndOverlongPicturesAreRefusedBeforeReading)
 {
     storeModel(0);
@@ -636,9 +678,11 @@ TEST_F(ShowWindowTest, ActionsDialogCreatesSelectsAndDeletesProfilesAndMovesPath
         SendDlgItemMessageA(dialog, IDC_ROW_ACTION + 2, CB_GETLBTEXT, 4, reinterpret_cast<LPARAM>(entry));
         EXPECT_STREQ(entry, "Mostra immagine e avvia file audio");
 
-        EXPECT_EQ(tryNames(dialog, {"", "a/b", "Animali"}, false),
+        // A name whose file name would not fit is refused too: such a profile could never be saved.
+        EXPECT_EQ(tryNames(dialog, {"", "a/b", std::string(256, 'n'), "Animali"}, false),
                   (std::vector<std::string>{"Inserire il nome del nuovo profilo",
-                                            "I caratteri \\/:?*<>\"| non possono essere usati"}));
+                                            "I caratteri \\/:?*<>\"| non possono essere usati",
+                                            "Il nome del profilo \xe8 troppo lungo. Scegliere un nome pi\xf9 breve."}));
         EXPECT_EQ(SendMessageA(selector, CB_GETCOUNT, 0, 0), 1);
         EXPECT_FALSE(enabled(dialog, IDC_PROFILE_DELETE));
         EXPECT_EQ(text(dialog, IDC_PROFILE_LIST), "Animali");
