@@ -110,8 +110,13 @@ extern "C" int WINAPI HwndRemovePort(HWND window, int port)
     int index = findAny(list, toId(window));
     if (index < 0 || !window)
         return 1;
+    // The held codes are forgotten when the active window changes, since the next window never got
+    // those presses. A window leaving from behind the active one changes nothing for it: what it
+    // holds stays held, so the releases of presses it received still reach it.
+    bool activeStays = toHwnd(activeWindow(list, count)) != window;
     SendActivation(lock, window, false, port);
-    clearHeld(g_shared.Held);
+    if (!activeStays)
+        clearHeld(g_shared.Held);
     removeAt(list, count, index);
 
     if (count <= 0) {
@@ -126,7 +131,8 @@ extern "C" int WINAPI HwndRemovePort(HWND window, int port)
         }
     } else {
         SendActivation(lock, toHwnd(activeWindow(list, count)), true, port);
-        clearHeld(g_shared.Held);
+        if (!activeStays)
+            clearHeld(g_shared.Held);
     }
     return 1;
 }

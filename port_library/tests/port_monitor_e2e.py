@@ -198,6 +198,30 @@ def test_seventh_make_is_delivered_but_not_held():
     settle()
 
 
+def test_a_program_leaving_behind_the_active_one_costs_it_no_release():
+    # The active window holds a press while a program registered before it leaves: the active window
+    # stays the same, so the release of the press it received still reaches it (a key let go).
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        earlier = Client()
+        active = Client()
+        try:
+            (first, _), = earlier.windows()
+            (second, _), = active.windows()
+            time.sleep(0.3)
+            device.send(b"D")
+            h.check(active.wait_received(b"D", second) == b"D", "the press: %r" % active.received())
+            earlier.post(first, CMD_UNREGISTER)
+            earlier.wait_for(lambda l: l.startswith("unregister "), what="the earlier window's removal")
+            device.send(b"dU", gap_ms=15)
+            got = active.wait_received(b"DdU", second)
+            h.check(got == b"DdU", "the active window got %r: the release of its press was lost" % got)
+        finally:
+            earlier.close()
+            active.close()
+    settle()
+
+
 def test_raw_port_passes_everything_and_the_server_follows_its_clients():
     fresh_settings()
     with h.VirtualDevice(com=2) as device:
@@ -602,6 +626,7 @@ if __name__ == "__main__":
     h.main([
         test_filter_translation_and_special_bytes,
         test_seventh_make_is_delivered_but_not_held,
+        test_a_program_leaving_behind_the_active_one_costs_it_no_release,
         test_raw_port_passes_everything_and_the_server_follows_its_clients,
         test_sixteen_windows_from_two_processes_and_a_seventeenth,
         test_wake_up_after_the_screen_saver_started,
