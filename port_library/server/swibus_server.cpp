@@ -16,6 +16,7 @@ struct ServerState {
     bool wanted[17];       // a client asked for the port open and has not closed it since
     bool closing[17];      // a close of the port is under way (it handles sent messages meanwhile)
     Deferred deferred[17]; // the last open or close request that arrived during that close
+    DWORD lastReopen[17];  // when a lost line was last reopened at once (0: never)
     bool quitting;
 };
 ServerState g_server;
@@ -101,13 +102,24 @@ void RunDeferred(HWND window, int port)
 // A reader lost its device: close what is left and open the port again, every second until the
 // device is back or a client closes the port. A request posted before the last client closed the
 // port finds it no longer wanted and does nothing.
+// A line that is lost again straight after such a reopen waits for the one-second retry instead,
+// so a device that opens but fails at once never makes a loop of opens.
 LRESULT OnReopen(HWND window, int port)
 {
     if (!ValidPort(port) || !g_server.wanted[port] || g_server.closing[port])
         return 0;
     CloseNow(window, port);
-    if (g_server.wanted[port] && !IsOpenPort(port))
-        OpenOrRetry(window, port);
+    if (!g_server.wanted[port] || IsOpenPort(port))
+        return 0;
+    DWORD now = GetTickCount();
+    DWORD last = g_server.lastReopen[port];
+    if (last != 0 && now - last < kReopenEveryMs) {
+        if (!g_server.reopening[port])
+            StartReopening(window, port);
+        return 0;
+    }
+    g_server.lastReopen[port] = now ? now : 1;
+    OpenOrRetry(window, port);
     return 0;
 }
 

@@ -139,22 +139,30 @@ bool DeviceGone(int port)
 
 // Waits for an overlapped operation the driver accepted; false on failure or when it takes too long
 // (then it is cancelled, so the record is free again).
-bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, DWORD* error)
+// The result of an operation whose event was seen set. Under Wine the event can be seen a moment
+// before the result is posted: that is not a failed line (taking it for one reopened a working port
+// and put an error box up), so the result is asked for again within the time limit. False with
+// ERROR_IO_INCOMPLETE in *error when it is still not there.
+bool ResultOnceSignalled(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, DWORD* error, DWORD start)
 {
-    DWORD start = GetTickCount();
-    DWORD wait = WaitForSingleObject(overlapped->hEvent, kIoCompletionMs);
-    while (wait == WAIT_OBJECT_0) {
+    for (;;) {
         if (GetOverlappedResult(comm, overlapped, transferred, FALSE))
             return true;
         *error = GetLastError();
-        // Under Wine the event can be seen set a moment before the result is: that is not a failed
-        // line (taking it for one reopened a working port and put an error box up). Ask again
-        // within the same time limit.
+        if (*error != ERROR_IO_INCOMPLETE || GetTickCount() - start >= kIoCompletionMs)
+            return false;
+        Sleep(1);
+    }
+}
+
+bool FinishOverlapped(HANDLE comm, OVERLAPPED* overlapped, DWORD* transferred, DWORD* error)
+{
+    DWORD start = GetTickCount();
+    if (WaitForSingleObject(overlapped->hEvent, kIoCompletionMs) == WAIT_OBJECT_0) {
+        if (ResultOnceSignalled(comm, overlapped, transferred, error, start))
+            return true;
         if (*error != ERROR_IO_INCOMPLETE)
             return false;
-        if (GetTickCount() - start >= kIoCompletionMs)
-            break;
-        Sleep(1);
     }
     CancelIo(comm);
     WaitForSingleObject(overlapped->hEvent, 1000);
@@ -250,7 +258,7 @@ private:
         if (!ReadFile(rec_.Comm, &first_, 1, &got, &waitRecord_)) {
             DWORD error = GetLastError();
             if (error != ERROR_IO_PENDING) {
-                lineFailed(error);
+                lineFailed(error, ReadFailure::Immediate);
                 return;
             }
             waitPending_ = true;
@@ -270,9 +278,7 @@ private:
                     break;
                 }
             }
-            waitPending_ = false;
-            if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &got, FALSE)) {
-                error = GetLastError();
+            if (!finishWait(&got, &error)) {
                 if (closing())
                     return;
                 if (!stalled) {
@@ -320,11 +326,10 @@ private:
                 if (!rec_.Connected || !waitPending_)
                     return;
             }
-            waitPending_ = false;
             DWORD ignored = 0;
-            if (!GetOverlappedResult(rec_.Comm, &waitRecord_, &ignored, FALSE)) {
+            if (!finishWait(&ignored, &error)) {
                 if (!closing())
-                    waitFailed(GetLastError());
+                    waitFailed(error);
                 return;
             }
         }
@@ -346,6 +351,17 @@ private:
     {
         if (error != ERROR_OPERATION_ABORTED || DeviceGone(port_) || emptyWake())
             lineFailed(error);
+    }
+
+    // The result of the wait whose event was seen set (or that was taken back). A result still not
+    // posted within the time limit is taken back too: no operation stays pending into this record.
+    bool finishWait(DWORD* transferred, DWORD* error)
+    {
+        bool done = ResultOnceSignalled(rec_.Comm, &waitRecord_, transferred, error, GetTickCount());
+        if (!done && *error == ERROR_IO_INCOMPLETE)
+            cancelWait();
+        waitPending_ = false;
+        return done;
     }
 
     // The close sequence has begun for this port (it clears Connected and sets the stop event).
@@ -473,6 +489,8 @@ DWORD WINAPI PortReaderThread(LPVOID argument)
         PortReader reader(port);
         if (reader.start())
             reader.run();
+        else if (HWND server = g_shared.ServerWindow)
+            PostMessageA(server, WM_SERVER_REOPENPORT, port, 0);  // a reader that could not start is a lost line
     }
     SetEvent(portRecord(port).ThreadDone);
     return 0;
