@@ -88,6 +88,11 @@ bool HasHeldReleases(int port, HWND window)
 void HoldRelease(int port, HWND window, std::uint8_t byte)
 {
     HeldReleases& held = g_heldReleases[port - 1];
+    // One entry per release is enough, and it keeps a window that stays hung through many presses
+    // (whose presses are not sent) from pushing out the release it really owes.
+    for (int i = 0; i < held.count; ++i)
+        if (held.entry[i].window == window && held.entry[i].byte == byte)
+            return;
     if (held.count == 32) {  // a window hung for very long: its oldest release makes room
         for (int i = 1; i < held.count; ++i)
             held.entry[i - 1] = held.entry[i];

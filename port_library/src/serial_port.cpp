@@ -389,11 +389,13 @@ private:
         int total = 0;
         for (;;) {
             unsigned char buffer[kReadChunk + 1] = {};
-            int count = stopped_ ? -1 : readBlock(buffer, kReadChunk);
+            int count = stopped_ || closing() ? -1 : readBlock(buffer, kReadChunk);
             if (count <= 0)
                 break;
             total += count;
-            for (int i = 0; i < count; ++i)
+            // A close waits for this reader: it stops between bytes rather than sending the rest
+            // of a burst to a slow window, one bounded send after another.
+            for (int i = 0; i < count && !closing(); ++i)
                 DispatchByte(port_, buffer[i], wakeCode_);
         }
         if (total > 0)
