@@ -194,40 +194,47 @@ void MotionEngine::fireDown()
 {
     if (mode_ == ClickMode::None) {
         leftDown();  // held as long as the switch: moving meanwhile drags
+        pendingRelease_ = PendingRelease::LeftUp;
         return;
     }
     switch (effects_.targetUnderPointer()) {
     case PointerTarget::ModeButton:
         // Fire on a mode button only takes the mode away; its release must not click.
         effects_.uncheckModeButtons(kAllModeButtons);
-        swallowRelease_ = true;
+        pendingRelease_ = PendingRelease::Nothing;
         mode_ = ClickMode::None;
+        if (leftHeld_)
+            leftUp();  // a drag picked up and not yet put down ends here rather than never
         return;
     case PointerTarget::OptionsButton:
         // The coming release makes an ordinary click on the options button.
         effects_.uncheckModeButtons(kAllModeButtons);
         mode_ = ClickMode::None;
         leftDown();
+        pendingRelease_ = PendingRelease::LeftUp;
         return;
     case PointerTarget::Elsewhere: break;
     }
     clickByMode();
+    pendingRelease_ = PendingRelease::Nothing;
     if (mode_ == ClickMode::Drag && leftHeld_)
         return;  // drag mode stays selected until the second press
     effects_.uncheckModeButtons(kAllModeButtons);
-    swallowRelease_ = true;
     mode_ = ClickMode::None;
 }
 
 void MotionEngine::fireUp()
 {
-    if (mode_ != ClickMode::None)
-        return;
-    if (swallowRelease_) {
-        swallowRelease_ = false;
-        return;
+    PendingRelease owed = pendingRelease_;
+    pendingRelease_ = PendingRelease::NoPress;
+    switch (owed) {
+    case PendingRelease::LeftUp: leftUp(); return;
+    case PendingRelease::Nothing: return;
+    case PendingRelease::NoPress: break;
     }
-    leftUp();
+    // A release without a press seen: with no click mode it is the left button's release.
+    if (mode_ == ClickMode::None)
+        leftUp();
 }
 
 void MotionEngine::switchByte(uint8_t byte)

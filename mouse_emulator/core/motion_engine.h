@@ -125,7 +125,10 @@ private:
     // What was really sent, which the drag flag alone does not tell (a click in between).
     bool leftIsDown_ = false;
     bool rightIsDown_ = false;
-    bool swallowRelease_ = false;
+    // What the release of the last fire press owes. Settled at the press, because the click mode
+    // can change while the switch is held (the dwell cycle goes on) and must not change the answer.
+    enum class PendingRelease : uint8_t { NoPress, LeftUp, Nothing };
+    PendingRelease pendingRelease_ = PendingRelease::NoPress;
     bool dwellActive_ = false;
     int divisor_ = kBaseDivisor;
     int step_ = 4;

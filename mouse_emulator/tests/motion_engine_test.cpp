@@ -237,6 +237,48 @@ TEST_F(Engine, ModeButtonsToggleAndFireOverTheBarClearsTheMode)
     EXPECT_EQ(engine.clickMode(), ClickMode::None);
 }
 
+TEST_F(Engine, ReleaseDoesWhatItsPressOwesWhateverTheModeIsByThen)
+{
+    settings.method = kMethodDwell;
+    engine.setSettings(settings);
+    engine.tick();  // standing still: the dwell cycle starts
+
+    // A plain press (left down) held while the dwell cycle offers the left click.
+    bytes("J");
+    engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Left);
+    bytes("j");
+    EXPECT_FALSE(engine.leftIsDown()) << "the release of a plain press must let go of the left button";
+    recorder.take();
+
+    // A click whose release is swallowed, held while the cycle moves on: that release is the one
+    // swallowed, so a plain press and release after the pointer moved work as usual.
+    bytes("J");
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up", "uncheck all but -1"}));
+    engine.dwellTimer();
+    bytes("j");
+    bytes("L");
+    engine.tick();  // moving ends the cycle: no click mode
+    bytes("l");
+    ASSERT_EQ(engine.clickMode(), ClickMode::None);
+    recorder.take();
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up"}));
+    EXPECT_FALSE(engine.leftIsDown());
+}
+
+TEST_F(Engine, FireOverAModeButtonInTheMiddleOfADragPutsItDown)
+{
+    engine.barCommand(kDragButton);
+    bytes("Jj");
+    recorder.take();
+    recorder.target = PointerTarget::ModeButton;
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"uncheck all but -1", "left up"}));
+    EXPECT_FALSE(engine.leftIsDown());
+    EXPECT_EQ(engine.clickMode(), ClickMode::None);
+}
+
 TEST_F(Engine, DwellCyclesTheClickModesUntilThePointerMoves)
 {
     settings.method = kMethodDwell;
