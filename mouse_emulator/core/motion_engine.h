@@ -93,6 +93,9 @@ public:
     void endDwell();
     // The program is ending (or dying): no button may stay down, the user's cursors come back.
     void releaseEverything();
+    // The joystick is no longer read (another device model was chosen): nothing it holds may stay
+    // held, and the pointer stops; reading it again later starts as at start-up.
+    void stopJoystick();
 
     Direction direction() const { return direction_; }
     ClickMode clickMode() const { return mode_; }
@@ -113,7 +116,7 @@ private:
     void sendLeft(ButtonEvent event);
     void move(Direction direction);
     void resetSpeed();
-    void buttonChanges(uint32_t buttons);
+    uint32_t buttonChanges(uint32_t buttons);
 
     MotionEffects& effects_;
     MotionSettings settings_;
