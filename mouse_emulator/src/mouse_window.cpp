@@ -281,6 +281,10 @@ void onTimer(UINT_PTR id)
 
 LRESULT CALLBACK barProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // Once everything was let go, nothing may press again: unregistering waits on the server,
+    // and a switch byte or joystick poll sent meanwhile is still delivered here.
+    if (g.ended && (message == WM_SWITCH_BYTE || message == MM_JOY1MOVE || message == WM_TIMER))
+        return 0;
     switch (message) {
     case WM_SWITCH_BYTE: g.engine->switchByte(static_cast<uint8_t>(lParam & 0xFF)); return 0;
     case MM_JOY1MOVE: onJoystickMove(); return 0;

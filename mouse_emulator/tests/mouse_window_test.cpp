@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,11 +57,15 @@ public:
     {
         g_log.push_back("unregister");
         registered = nullptr;
+        if (whileUnregistering)
+            whileUnregistering();
         return 1;
     }
     int showSettings() override { return 1; }
     int write(const char*, int) override { return 1; }
     HWND registered = nullptr;
+    // The real unregistering waits on the server, and messages sent meanwhile are delivered.
+    std::function<void()> whileUnregistering;
 };
 
 class ScriptedJoystick : public JoystickReader {
@@ -177,6 +183,23 @@ TEST_F(MouseWindow, EveryWayOutLetsGoOfHeldButtonsBeforeAnythingElse)
         EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kMethodValue, &method)) << path.path;
         RegDeleteTreeA(HKEY_CURRENT_USER, kFennickKey);
     }
+}
+
+TEST_F(MouseWindow, InputThatArrivesWhileShuttingDownIsIgnored)
+{
+    start();
+    switchByte('R');  // a direction held: a motion tick would move the pointer
+    port.whileUnregistering = [this] {
+        switchByte('J');
+        SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+        SendMessageA(bar, WM_TIMER, kDwellTimer, 0);
+        joystickButtons(0b10);
+    };
+    g_log.clear();
+    SendMessageA(bar, WM_CLOSE, 0, 0);
+    EXPECT_EQ(g_log, (Lines{"restore cursors", "unregister"})) << "a button pressed after all was released";
+    EXPECT_FALSE(CurrentMouse().leftIsDown);
+    EXPECT_FALSE(CurrentMouse().rightIsDown);
 }
 
 TEST_F(MouseWindow, UnhandledExceptionFilterReleasesButtonsAndRestoresCursors)
