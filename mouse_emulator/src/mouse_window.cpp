@@ -171,7 +171,10 @@ void hideBar()
 void acceptOptions(HWND dialog)
 {
     g.settings.increaseSpeed = IsDlgButtonChecked(dialog, IDC_INCREASE_SPEED) == BST_CHECKED ? 1 : 0;
+    DWORD modelBefore = g.settings.model;
     g.settings.model = IsDlgButtonChecked(dialog, IDC_MODEL_USB) == BST_CHECKED ? kModelUsb : kModelSerial;
+    if (modelBefore == kModelUsb && g.settings.model != kModelUsb)
+        g.engine->stopJoystick();  // no poll will come to see its buttons and stick let go
     g.settings.method = IsDlgButtonChecked(dialog, IDC_USE_BAR) == BST_CHECKED ? kMethodButtonBar : kMethodHiddenBar;
     if (g.settings.method != g.methodBeforeOptions) {
         if (g.settings.method == kMethodButtonBar)

@@ -202,6 +202,30 @@ TEST_F(MouseWindow, InputThatArrivesWhileShuttingDownIsIgnored)
     EXPECT_FALSE(CurrentMouse().rightIsDown);
 }
 
+TEST_F(MouseWindow, ChoosingTheSerialModelLetsGoOfWhatTheJoystickHolds)
+{
+    start();
+    ASSERT_EQ(CurrentMouse().settings.model, kModelUsb);
+    joystick.next = {65535, 32767, 0};
+    joystickButtons(0b10);  // stick right, button 2 (right button) held
+    ASSERT_EQ(CurrentMouse().direction, Direction::Right);
+    ASSERT_TRUE(CurrentMouse().rightIsDown);
+    SendMessageA(bar, WM_SYSCOMMAND, IDM_OPTIONS, 0);
+    HWND dialog = CurrentMouse().options;
+    ASSERT_NE(dialog, nullptr);
+    fennick::testing::ClickControl(dialog, IDC_MODEL_SERIAL);
+    g_log.clear();
+    fennick::testing::ClickControl(dialog, IDOK);
+    ASSERT_EQ(CurrentMouse().options, nullptr);
+    EXPECT_EQ(CurrentMouse().settings.model, kModelSerial);
+    EXPECT_FALSE(CurrentMouse().rightIsDown);
+    EXPECT_EQ(CurrentMouse().direction, Direction::None) << "the pointer would run on with no poll to stop it";
+    SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+    for (const std::string& line : g_log)
+        EXPECT_EQ(line.find("move"), std::string::npos) << line;
+    EXPECT_NE(std::find(g_log.begin(), g_log.end(), "right up"), g_log.end());
+}
+
 TEST_F(MouseWindow, UnhandledExceptionFilterReleasesButtonsAndRestoresCursors)
 {
     start();
