@@ -3,6 +3,7 @@
 
 #include <mmsystem.h>
 
+#include <climits>
 #include <optional>
 #include <string>
 #include <string.h>
@@ -103,6 +104,24 @@ SIZE barSize()
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// A stored position on no monitor (one since unplugged, or an old minimised bar's) would keep the
+// bar out of reach for good: it comes to the top-left corner of the nearest screen instead.
+void keepBarOnScreen()
+{
+    SIZE size = barSize();
+    auto end = [](int from, LONG length) { return from > LONG_MAX - length ? LONG_MAX : from + length; };
+    RECT rect = {g.settings.windowLeft, g.settings.windowTop, end(g.settings.windowLeft, size.cx),
+                 end(g.settings.windowTop, size.cy)};
+    if (MonitorFromRect(&rect, MONITOR_DEFAULTTONULL))
+        return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor))
+        monitor.rcWork = RECT{0, 0, 0, 0};
+    g.settings.windowLeft = monitor.rcWork.left;
+    g.settings.windowTop = monitor.rcWork.top;
+}
+
 void text(UINT id, char* out, int size) { LoadUiText(g.instance, id, g.language, out, size); }
 
 // ---- options dialog -------------------------------------------------------------
@@ -160,10 +179,10 @@ void showBar()
 
 void hideBar()
 {
-    RECT rect;
-    if (GetWindowRect(g.bar, &rect)) {
-        g.settings.windowLeft = rect.left;
-        g.settings.windowTop = rect.top;
+    POINT corner;
+    if (BarRestoredCorner(g.bar, &corner)) {
+        g.settings.windowLeft = corner.x;
+        g.settings.windowTop = corner.y;
     }
     SetWindowPos(g.bar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -386,6 +405,7 @@ HWND StartMouse(HINSTANCE instance, int showCommand, const MouseServices& servic
     if (!registerBarClass(instance))
         return nullptr;
     g.settings = LoadMouseSettings();
+    keepBarOnScreen();
     applySettings();
 
     SIZE size = g.settings.method == kMethodButtonBar ? barSize() : SIZE{0, 0};

@@ -226,6 +226,45 @@ TEST_F(MouseWindow, ChoosingTheSerialModelLetsGoOfWhatTheJoystickHolds)
     EXPECT_NE(std::find(g_log.begin(), g_log.end(), "right up"), g_log.end());
 }
 
+TEST_F(MouseWindow, ClosedMinimisedTheBarComesBackWhereItWasAndNeverOffScreen)
+{
+    setDword(kMouseKey, kWindowLeftValue, 200);
+    setDword(kMouseKey, kWindowTopValue, 150);
+    start();
+    ShowWindow(bar, SW_MINIMIZE);
+    pump();
+    ASSERT_TRUE(IsIconic(bar));
+    SendMessageA(bar, WM_CLOSE, 0, 0);
+    DWORD left = 0, top = 0;
+    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kWindowLeftValue, &left));
+    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kWindowTopValue, &top));
+    EXPECT_EQ(static_cast<int>(left), 200);
+    EXPECT_EQ(static_cast<int>(top), 150);
+
+    // Hidden with the options while minimised: shown again later, it comes back there too.
+    start();
+    ShowWindow(bar, SW_MINIMIZE);
+    pump();
+    SendMessageA(bar, WM_SYSCOMMAND, IDM_OPTIONS, 0);
+    ASSERT_NE(CurrentMouse().options, nullptr);
+    fennick::testing::ClickControl(CurrentMouse().options, IDC_USE_BAR);
+    fennick::testing::ClickControl(CurrentMouse().options, IDOK);
+    EXPECT_EQ(CurrentMouse().settings.method, kMethodHiddenBar);
+    EXPECT_EQ(CurrentMouse().settings.windowLeft, 200);
+    EXPECT_EQ(CurrentMouse().settings.windowTop, 150);
+    SendMessageA(bar, WM_CLOSE, 0, 0);
+
+    // Stored where no monitor is (as a minimised bar used to leave it): shown on the screen.
+    setDword(kMouseKey, kMethodValue, kMethodButtonBar);
+    setDword(kMouseKey, kWindowLeftValue, static_cast<DWORD>(-32000));
+    setDword(kMouseKey, kWindowTopValue, static_cast<DWORD>(-32000));
+    start();
+    RECT rect;
+    ASSERT_TRUE(GetWindowRect(bar, &rect));
+    EXPECT_NE(MonitorFromRect(&rect, MONITOR_DEFAULTTONULL), nullptr)
+        << "bar at " << rect.left << "," << rect.top;
+}
+
 TEST_F(MouseWindow, UnhandledExceptionFilterReleasesButtonsAndRestoresCursors)
 {
     start();
