@@ -63,16 +63,16 @@ Direction releaseAxis(Direction current, Axes released)
 
 constexpr Axes kLeft{-1, 0}, kRight{1, 0}, kUp{0, -1}, kDown{0, 1};
 
+constexpr uint32_t buttonBit(int number) { return 1u << (number - 1); }
+
 bool pressed(uint32_t buttons, uint32_t before, int number)
 {
-    uint32_t bit = 1u << (number - 1);
-    return (buttons & bit) && !(before & bit);
+    return (buttons & buttonBit(number)) && !(before & buttonBit(number));
 }
 
 bool released(uint32_t buttons, uint32_t before, int number)
 {
-    uint32_t bit = 1u << (number - 1);
-    return !(buttons & bit) && (before & bit);
+    return !(buttons & buttonBit(number)) && (before & buttonBit(number));
 }
 
 }  // namespace
@@ -194,40 +194,47 @@ void MotionEngine::fireDown()
 {
     if (mode_ == ClickMode::None) {
         leftDown();  // held as long as the switch: moving meanwhile drags
+        pendingRelease_ = PendingRelease::LeftUp;
         return;
     }
     switch (effects_.targetUnderPointer()) {
     case PointerTarget::ModeButton:
         // Fire on a mode button only takes the mode away; its release must not click.
         effects_.uncheckModeButtons(kAllModeButtons);
-        swallowRelease_ = true;
+        pendingRelease_ = PendingRelease::Nothing;
         mode_ = ClickMode::None;
+        if (leftHeld_)
+            leftUp();  // a drag picked up and not yet put down ends here rather than never
         return;
     case PointerTarget::OptionsButton:
         // The coming release makes an ordinary click on the options button.
         effects_.uncheckModeButtons(kAllModeButtons);
         mode_ = ClickMode::None;
         leftDown();
+        pendingRelease_ = PendingRelease::LeftUp;
         return;
     case PointerTarget::Elsewhere: break;
     }
     clickByMode();
+    pendingRelease_ = PendingRelease::Nothing;
     if (mode_ == ClickMode::Drag && leftHeld_)
         return;  // drag mode stays selected until the second press
     effects_.uncheckModeButtons(kAllModeButtons);
-    swallowRelease_ = true;
     mode_ = ClickMode::None;
 }
 
 void MotionEngine::fireUp()
 {
-    if (mode_ != ClickMode::None)
-        return;
-    if (swallowRelease_) {
-        swallowRelease_ = false;
-        return;
+    PendingRelease owed = pendingRelease_;
+    pendingRelease_ = PendingRelease::NoPress;
+    switch (owed) {
+    case PendingRelease::LeftUp: leftUp(); return;
+    case PendingRelease::Nothing: return;
+    case PendingRelease::NoPress: break;
     }
-    leftUp();
+    // A release without a press seen: with no click mode it is the left button's release.
+    if (mode_ == ClickMode::None)
+        leftUp();
 }
 
 void MotionEngine::switchByte(uint8_t byte)
@@ -245,9 +252,12 @@ void MotionEngine::switchByte(uint8_t byte)
 
 // ---- joystick -----------------------------------------------------------------
 
-void MotionEngine::buttonChanges(uint32_t buttons)
+// Returns the changed buttons that were not acted on: they are left for the next poll.
+uint32_t MotionEngine::buttonChanges(uint32_t buttons)
 {
     uint32_t before = lastButtons_;
+    uint32_t changed = buttons ^ before;
+    uint32_t waiting = 0;
     // Fire and right button: only the first change found acts in one poll.
     if (pressed(buttons, before, 1))
         fireDown();
@@ -261,6 +271,10 @@ void MotionEngine::buttonChanges(uint32_t buttons)
         fireDown();
     else if (released(buttons, before, 7))
         fireUp();
+    if (changed & buttonBit(1))
+        waiting |= changed & (buttonBit(2) | buttonBit(7));
+    else if (changed & buttonBit(2))
+        waiting |= changed & buttonBit(7);
 
     if (pressed(buttons, before, 3))
         direction_ = joystickPress(direction_, kDown);
@@ -281,6 +295,9 @@ void MotionEngine::buttonChanges(uint32_t buttons)
         direction_ = joystickPress(direction_, kRight);
     else if (released(buttons, before, 6))
         direction_ = releaseAxis(direction_, kRight);
+    if (changed & buttonBit(5))
+        waiting |= changed & buttonBit(6);
+    return waiting;
 }
 
 void MotionEngine::joystickPoll(const JoystickReading& reading)
@@ -294,9 +311,21 @@ void MotionEngine::joystickPoll(const JoystickReading& reading)
         lastY_ = reading.y;
     }
     if (reading.buttons != lastButtons_) {
-        buttonChanges(reading.buttons);
-        lastButtons_ = reading.buttons;
+        // A change not acted on keeps its old value, so the next poll still sees it: a button
+        // let go beside another must not stay down, nor a direction run on.
+        uint32_t notTaken = buttonChanges(reading.buttons);
+        lastButtons_ = reading.buttons ^ notTaken;
     }
+}
+
+void MotionEngine::stopJoystick()
+{
+    if (lastButtons_ & (buttonBit(1) | buttonBit(7)))
+        fireUp();
+    if (rightIsDown_)
+        rightUp();
+    direction_ = Direction::None;
+    lastX_ = lastY_ = lastButtons_ = 0;
 }
 
 // ---- motion and dwell ---------------------------------------------------------

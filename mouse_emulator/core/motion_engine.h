@@ -93,6 +93,9 @@ public:
     void endDwell();
     // The program is ending (or dying): no button may stay down, the user's cursors come back.
     void releaseEverything();
+    // The joystick is no longer read (another device model was chosen): nothing it holds may stay
+    // held, and the pointer stops; reading it again later starts as at start-up.
+    void stopJoystick();
 
     Direction direction() const { return direction_; }
     ClickMode clickMode() const { return mode_; }
@@ -113,7 +116,7 @@ private:
     void sendLeft(ButtonEvent event);
     void move(Direction direction);
     void resetSpeed();
-    void buttonChanges(uint32_t buttons);
+    uint32_t buttonChanges(uint32_t buttons);
 
     MotionEffects& effects_;
     MotionSettings settings_;
@@ -125,7 +128,10 @@ private:
     // What was really sent, which the drag flag alone does not tell (a click in between).
     bool leftIsDown_ = false;
     bool rightIsDown_ = false;
-    bool swallowRelease_ = false;
+    // What the release of the last fire press owes. Settled at the press, because the click mode
+    // can change while the switch is held (the dwell cycle goes on) and must not change the answer.
+    enum class PendingRelease : uint8_t { NoPress, LeftUp, Nothing };
+    PendingRelease pendingRelease_ = PendingRelease::NoPress;
     bool dwellActive_ = false;
     int divisor_ = kBaseDivisor;
     int step_ = 4;

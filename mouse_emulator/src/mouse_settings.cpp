@@ -60,16 +60,39 @@ void SaveMouseSettings(MouseSettings& settings, HWND bar)
         writeValue(key, kCursorIntervalValue, settings.cursorInterval);
         writeValue(key, kIncreaseSpeedValue, settings.increaseSpeed);
         writeValue(key, kMethodValue, settings.method);
-        RECT rect;
-        if (settings.method == kMethodButtonBar && bar && GetWindowRect(bar, &rect)) {
-            settings.windowTop = rect.top;
-            settings.windowLeft = rect.left;
+        POINT corner;
+        if (settings.method == kMethodButtonBar && bar && BarRestoredCorner(bar, &corner)) {
+            settings.windowTop = corner.y;
+            settings.windowLeft = corner.x;
         }
         writeValue(key, kWindowTopValue, static_cast<DWORD>(settings.windowTop));
         writeValue(key, kWindowLeftValue, static_cast<DWORD>(settings.windowLeft));
         RegCloseKey(key);
     }
     WriteDeviceModel(settings.model);
+}
+
+bool BarRestoredCorner(HWND bar, POINT* corner)
+{
+    if (!IsIconic(bar)) {
+        RECT rect;
+        if (!GetWindowRect(bar, &rect))
+            return false;
+        *corner = {rect.left, rect.top};
+        return true;
+    }
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof(placement);
+    if (!GetWindowPlacement(bar, &placement))
+        return false;
+    // The placement is in work-area coordinates: a taskbar at the top or left shifts them.
+    RECT normal = placement.rcNormalPosition;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoA(MonitorFromRect(&normal, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        OffsetRect(&normal, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+    *corner = {normal.left, normal.top};
+    return true;
 }
 
 }  // namespace fennick::mouse

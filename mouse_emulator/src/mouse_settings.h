@@ -27,5 +27,8 @@ struct MouseSettings {
 MouseSettings LoadMouseSettings();
 // Writes every value; with the bar shown its current position is taken first.
 void SaveMouseSettings(MouseSettings& settings, HWND bar);
+// The bar's top-left corner in screen pixels where it is restored to, also while it is minimised
+// (its own rectangle is then where the system parks it, off screen or in an icon slot).
+bool BarRestoredCorner(HWND bar, POINT* corner);
 
 }  // namespace fennick::mouse

@@ -3,6 +3,7 @@
 
 #include <mmsystem.h>
 
+#include <climits>
 #include <optional>
 #include <string>
 #include <string.h>
@@ -103,6 +104,24 @@ SIZE barSize()
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// A stored position on no monitor (one since unplugged, or an old minimised bar's) would keep the
+// bar out of reach for good: it comes to the top-left corner of the nearest screen instead.
+void keepBarOnScreen()
+{
+    SIZE size = barSize();
+    auto end = [](int from, LONG length) { return from > LONG_MAX - length ? LONG_MAX : from + length; };
+    RECT rect = {g.settings.windowLeft, g.settings.windowTop, end(g.settings.windowLeft, size.cx),
+                 end(g.settings.windowTop, size.cy)};
+    if (MonitorFromRect(&rect, MONITOR_DEFAULTTONULL))
+        return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor))
+        monitor.rcWork = RECT{0, 0, 0, 0};
+    g.settings.windowLeft = monitor.rcWork.left;
+    g.settings.windowTop = monitor.rcWork.top;
+}
+
 void text(UINT id, char* out, int size) { LoadUiText(g.instance, id, g.language, out, size); }
 
 // ---- options dialog -------------------------------------------------------------
@@ -160,10 +179,10 @@ void showBar()
 
 void hideBar()
 {
-    RECT rect;
-    if (GetWindowRect(g.bar, &rect)) {
-        g.settings.windowLeft = rect.left;
-        g.settings.windowTop = rect.top;
+    POINT corner;
+    if (BarRestoredCorner(g.bar, &corner)) {
+        g.settings.windowLeft = corner.x;
+        g.settings.windowTop = corner.y;
     }
     SetWindowPos(g.bar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -171,7 +190,10 @@ void hideBar()
 void acceptOptions(HWND dialog)
 {
     g.settings.increaseSpeed = IsDlgButtonChecked(dialog, IDC_INCREASE_SPEED) == BST_CHECKED ? 1 : 0;
+    DWORD modelBefore = g.settings.model;
     g.settings.model = IsDlgButtonChecked(dialog, IDC_MODEL_USB) == BST_CHECKED ? kModelUsb : kModelSerial;
+    if (modelBefore == kModelUsb && g.settings.model != kModelUsb)
+        g.engine->stopJoystick();  // no poll will come to see its buttons and stick let go
     g.settings.method = IsDlgButtonChecked(dialog, IDC_USE_BAR) == BST_CHECKED ? kMethodButtonBar : kMethodHiddenBar;
     if (g.settings.method != g.methodBeforeOptions) {
         if (g.settings.method == kMethodButtonBar)
@@ -281,6 +303,10 @@ void onTimer(UINT_PTR id)
 
 LRESULT CALLBACK barProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // Once everything was let go, nothing may press again: unregistering waits on the server,
+    // and a switch byte or joystick poll sent meanwhile is still delivered here.
+    if (g.ended && (message == WM_SWITCH_BYTE || message == MM_JOY1MOVE || message == WM_TIMER))
+        return 0;
     switch (message) {
     case WM_SWITCH_BYTE: g.engine->switchByte(static_cast<uint8_t>(lParam & 0xFF)); return 0;
     case MM_JOY1MOVE: onJoystickMove(); return 0;
@@ -379,6 +405,7 @@ HWND StartMouse(HINSTANCE instance, int showCommand, const MouseServices& servic
     if (!registerBarClass(instance))
         return nullptr;
     g.settings = LoadMouseSettings();
+    keepBarOnScreen();
     applySettings();
 
     SIZE size = g.settings.method == kMethodButtonBar ? barSize() : SIZE{0, 0};

@@ -154,11 +154,19 @@ TEST_F(Engine, JoystickStopsOnTheOppositeDirectionAndObeysTheDeadBand)
     EXPECT_EQ(engine.direction(), Direction::None) << "up pressed while moving down-left stops";
     engine.joystickPoll({699, 500, 0});
     EXPECT_EQ(engine.direction(), Direction::None);
-    // Button 6 is not looked at in a poll in which button 5 changed.
+    // Button 6 is not looked at in a poll in which button 5 changed; the next poll takes it.
     engine.joystickPoll({699, 500, (1u << 4) | (1u << 5)});
     EXPECT_EQ(engine.direction(), Direction::Up) << "right ignored beside the up change";
     engine.joystickPoll({699, 500, 1u << 5});
-    EXPECT_EQ(engine.direction(), Direction::None) << "up let go: the right press was never taken";
+    EXPECT_EQ(engine.direction(), Direction::None) << "up let go: the right press still waits";
+    engine.joystickPoll({699, 500, 1u << 5});
+    EXPECT_EQ(engine.direction(), Direction::Right);
+    engine.joystickPoll({699, 500, (1u << 4) | (1u << 5)});
+    EXPECT_EQ(engine.direction(), Direction::UpRight);
+    engine.joystickPoll({699, 500, 0});  // both let go in one poll
+    EXPECT_EQ(engine.direction(), Direction::Right);
+    engine.joystickPoll({699, 500, 0});
+    EXPECT_EQ(engine.direction(), Direction::None) << "the pointer must not run on by itself";
     EXPECT_TRUE(recorder.log.empty());
 }
 
@@ -170,15 +178,35 @@ TEST_F(Engine, JoystickFireAndRightButtonsTakeOnlyTheFirstChangeOfAPoll)
     engine.joystickPoll({0, 0, 0b11});  // button 1 and 2 together: only the fire acts
     EXPECT_EQ(recorder.take(), (Lines{"left down"}));
     EXPECT_FALSE(engine.rightIsDown());
-    engine.joystickPoll({0, 0, 0b10});
+    engine.joystickPoll({0, 0, 0b11});  // the right button's press is taken in the next poll
+    EXPECT_EQ(recorder.take(), (Lines{"right down"}));
+    engine.joystickPoll({0, 0, 0b00});  // both let go in one poll: neither may stay down
     engine.joystickPoll({0, 0, 0b00});
     EXPECT_EQ(recorder.take(), (Lines{"left up", "right up"}));
+    EXPECT_FALSE(engine.rightIsDown());
     engine.joystickPoll({0, 0, 0b10});
     EXPECT_EQ(recorder.take(), (Lines{"right down"}));
     EXPECT_TRUE(engine.rightIsDown());
     engine.joystickPoll({0, 0, 0b1000010});  // button 7 is a second fire button
     engine.joystickPoll({0, 0, 0b0000010});
     EXPECT_EQ(recorder.take(), (Lines{"left down", "left up"}));
+}
+
+TEST_F(Engine, LeavingTheJoystickLetsGoOfWhatItHolds)
+{
+    engine.setJoystickRange({0, 1000, 0, 1000});
+    engine.joystickPoll({900, 500, 0b11});  // stick right, fire and right button held
+    engine.joystickPoll({900, 500, 0b11});
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "right down"}));
+    engine.stopJoystick();
+    EXPECT_EQ(recorder.take(), (Lines{"left up", "right up"}));
+    EXPECT_EQ(engine.direction(), Direction::None);
+    engine.tick();
+    EXPECT_EQ(recorder.take(), Lines{}) << "the pointer must not run on by itself";
+    // Back on the joystick later it starts afresh: what is held then is pressed again.
+    engine.joystickPoll({900, 500, 0b10});
+    EXPECT_EQ(recorder.take(), (Lines{"right down"}));
+    EXPECT_EQ(engine.direction(), Direction::Right);
 }
 
 TEST_F(Engine, FireClicksByModeAndDragTakesTwoPresses)
@@ -234,6 +262,48 @@ TEST_F(Engine, ModeButtonsToggleAndFireOverTheBarClearsTheMode)
     engine.barCommand(kDragButton);
     engine.barCommand(kOptionsButton);
     EXPECT_EQ(recorder.take(), (Lines{"uncheck all but 2", "uncheck all but -1", "options"}));
+    EXPECT_EQ(engine.clickMode(), ClickMode::None);
+}
+
+TEST_F(Engine, ReleaseDoesWhatItsPressOwesWhateverTheModeIsByThen)
+{
+    settings.method = kMethodDwell;
+    engine.setSettings(settings);
+    engine.tick();  // standing still: the dwell cycle starts
+
+    // A plain press (left down) held while the dwell cycle offers the left click.
+    bytes("J");
+    engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Left);
+    bytes("j");
+    EXPECT_FALSE(engine.leftIsDown()) << "the release of a plain press must let go of the left button";
+    recorder.take();
+
+    // A click whose release is swallowed, held while the cycle moves on: that release is the one
+    // swallowed, so a plain press and release after the pointer moved work as usual.
+    bytes("J");
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up", "uncheck all but -1"}));
+    engine.dwellTimer();
+    bytes("j");
+    bytes("L");
+    engine.tick();  // moving ends the cycle: no click mode
+    bytes("l");
+    ASSERT_EQ(engine.clickMode(), ClickMode::None);
+    recorder.take();
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up"}));
+    EXPECT_FALSE(engine.leftIsDown());
+}
+
+TEST_F(Engine, FireOverAModeButtonInTheMiddleOfADragPutsItDown)
+{
+    engine.barCommand(kDragButton);
+    bytes("Jj");
+    recorder.take();
+    recorder.target = PointerTarget::ModeButton;
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"uncheck all but -1", "left up"}));
+    EXPECT_FALSE(engine.leftIsDown());
     EXPECT_EQ(engine.clickMode(), ClickMode::None);
 }
 

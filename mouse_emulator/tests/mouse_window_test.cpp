@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,11 +57,15 @@ public:
     {
         g_log.push_back("unregister");
         registered = nullptr;
+        if (whileUnregistering)
+            whileUnregistering();
         return 1;
     }
     int showSettings() override { return 1; }
     int write(const char*, int) override { return 1; }
     HWND registered = nullptr;
+    // The real unregistering waits on the server, and messages sent meanwhile are delivered.
+    std::function<void()> whileUnregistering;
 };
 
 class ScriptedJoystick : public JoystickReader {
@@ -177,6 +183,86 @@ TEST_F(MouseWindow, EveryWayOutLetsGoOfHeldButtonsBeforeAnythingElse)
         EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kMethodValue, &method)) << path.path;
         RegDeleteTreeA(HKEY_CURRENT_USER, kFennickKey);
     }
+}
+
+TEST_F(MouseWindow, InputThatArrivesWhileShuttingDownIsIgnored)
+{
+    start();
+    switchByte('R');  // a direction held: a motion tick would move the pointer
+    port.whileUnregistering = [this] {
+        switchByte('J');
+        SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+        SendMessageA(bar, WM_TIMER, kDwellTimer, 0);
+        joystickButtons(0b10);
+    };
+    g_log.clear();
+    SendMessageA(bar, WM_CLOSE, 0, 0);
+    EXPECT_EQ(g_log, (Lines{"restore cursors", "unregister"})) << "a button pressed after all was released";
+    EXPECT_FALSE(CurrentMouse().leftIsDown);
+    EXPECT_FALSE(CurrentMouse().rightIsDown);
+}
+
+TEST_F(MouseWindow, ChoosingTheSerialModelLetsGoOfWhatTheJoystickHolds)
+{
+    start();
+    ASSERT_EQ(CurrentMouse().settings.model, kModelUsb);
+    joystick.next = {65535, 32767, 0};
+    joystickButtons(0b10);  // stick right, button 2 (right button) held
+    ASSERT_EQ(CurrentMouse().direction, Direction::Right);
+    ASSERT_TRUE(CurrentMouse().rightIsDown);
+    SendMessageA(bar, WM_SYSCOMMAND, IDM_OPTIONS, 0);
+    HWND dialog = CurrentMouse().options;
+    ASSERT_NE(dialog, nullptr);
+    fennick::testing::ClickControl(dialog, IDC_MODEL_SERIAL);
+    g_log.clear();
+    fennick::testing::ClickControl(dialog, IDOK);
+    ASSERT_EQ(CurrentMouse().options, nullptr);
+    EXPECT_EQ(CurrentMouse().settings.model, kModelSerial);
+    EXPECT_FALSE(CurrentMouse().rightIsDown);
+    EXPECT_EQ(CurrentMouse().direction, Direction::None) << "the pointer would run on with no poll to stop it";
+    SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+    for (const std::string& line : g_log)
+        EXPECT_EQ(line.find("move"), std::string::npos) << line;
+    EXPECT_NE(std::find(g_log.begin(), g_log.end(), "right up"), g_log.end());
+}
+
+TEST_F(MouseWindow, ClosedMinimisedTheBarComesBackWhereItWasAndNeverOffScreen)
+{
+    setDword(kMouseKey, kWindowLeftValue, 200);
+    setDword(kMouseKey, kWindowTopValue, 150);
+    start();
+    ShowWindow(bar, SW_MINIMIZE);
+    pump();
+    ASSERT_TRUE(IsIconic(bar));
+    SendMessageA(bar, WM_CLOSE, 0, 0);
+    DWORD left = 0, top = 0;
+    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kWindowLeftValue, &left));
+    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kWindowTopValue, &top));
+    EXPECT_EQ(static_cast<int>(left), 200);
+    EXPECT_EQ(static_cast<int>(top), 150);
+
+    // Hidden with the options while minimised: shown again later, it comes back there too.
+    start();
+    ShowWindow(bar, SW_MINIMIZE);
+    pump();
+    SendMessageA(bar, WM_SYSCOMMAND, IDM_OPTIONS, 0);
+    ASSERT_NE(CurrentMouse().options, nullptr);
+    fennick::testing::ClickControl(CurrentMouse().options, IDC_USE_BAR);
+    fennick::testing::ClickControl(CurrentMouse().options, IDOK);
+    EXPECT_EQ(CurrentMouse().settings.method, kMethodHiddenBar);
+    EXPECT_EQ(CurrentMouse().settings.windowLeft, 200);
+    EXPECT_EQ(CurrentMouse().settings.windowTop, 150);
+    SendMessageA(bar, WM_CLOSE, 0, 0);
+
+    // Stored where no monitor is (as a minimised bar used to leave it): shown on the screen.
+    setDword(kMouseKey, kMethodValue, kMethodButtonBar);
+    setDword(kMouseKey, kWindowLeftValue, static_cast<DWORD>(-32000));
+    setDword(kMouseKey, kWindowTopValue, static_cast<DWORD>(-32000));
+    start();
+    RECT rect;
+    ASSERT_TRUE(GetWindowRect(bar, &rect));
+    EXPECT_NE(MonitorFromRect(&rect, MONITOR_DEFAULTTONULL), nullptr)
+        << "bar at " << rect.left << "," << rect.top;
 }
 
 TEST_F(MouseWindow, UnhandledExceptionFilterReleasesButtonsAndRestoresCursors)
