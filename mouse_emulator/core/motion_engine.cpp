@@ -328,6 +328,13 @@ void MotionEngine::stopJoystick()
     lastX_ = lastY_ = lastButtons_ = 0;
 }
 
+void MotionEngine::switchesForgotten()
+{
+    if (pendingRelease_ != PendingRelease::NoPress)
+        fireUp();
+    direction_ = Direction::None;
+}
+
 // ---- motion and dwell ---------------------------------------------------------
 
 void MotionEngine::resetSpeed()

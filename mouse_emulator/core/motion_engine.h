@@ -96,6 +96,10 @@ public:
     // The joystick is no longer read (another device model was chosen): nothing it holds may stay
     // held, and the pointer stops; reading it again later starts as at start-up.
     void stopJoystick();
+    // The port monitor no longer counts the switches held (another program became the active
+    // one): their releases will never come, so what they hold is let go as if they had been: the
+    // pointer stops and the fire press's release is done. A drag between two presses goes on.
+    void switchesForgotten();
 
     Direction direction() const { return direction_; }
     ClickMode clickMode() const { return mode_; }

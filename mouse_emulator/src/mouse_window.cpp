@@ -309,6 +309,12 @@ LRESULT CALLBACK barProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return 0;
     switch (message) {
     case WM_SWITCH_BYTE: g.engine->switchByte(static_cast<uint8_t>(lParam & 0xFF)); return 0;
+    case WM_SWITCH_ACTIVATE:
+        // No longer the port's active window: the port monitor forgets the switches held and
+        // will not pass on their releases.
+        if (wParam == 0 && !g.ended)
+            g.engine->switchesForgotten();
+        return 0;
     case MM_JOY1MOVE: onJoystickMove(); return 0;
     case WM_TIMER: onTimer(wParam); return 0;
     case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam)); return 0;

@@ -295,6 +295,24 @@ TEST_F(Engine, ReleaseDoesWhatItsPressOwesWhateverTheModeIsByThen)
     EXPECT_FALSE(engine.leftIsDown());
 }
 
+TEST_F(Engine, SwitchesTheDeviceForgetsAreLetGoAsIfReleased)
+{
+    bytes("JR");
+    engine.tick();
+    recorder.take();
+    engine.switchesForgotten();
+    EXPECT_EQ(recorder.take(), (Lines{"left up"}));
+    engine.tick();
+    EXPECT_EQ(recorder.take(), (Lines{})) << "the pointer went on moving";
+
+    // The first press of a drag holds the button until the second press, not a switch: it stays.
+    engine.barCommand(kDragButton);
+    bytes("Jj");
+    recorder.take();
+    engine.switchesForgotten();
+    EXPECT_TRUE(engine.leftIsDown());
+}
+
 TEST_F(Engine, FireOverAModeButtonInTheMiddleOfADragPutsItDown)
 {
     engine.barCommand(kDragButton);

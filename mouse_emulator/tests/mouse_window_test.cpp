@@ -202,6 +202,22 @@ TEST_F(MouseWindow, InputThatArrivesWhileShuttingDownIsIgnored)
     EXPECT_FALSE(CurrentMouse().rightIsDown);
 }
 
+// Another program becomes the port's active window while Fire and a direction are held: the port
+// monitor will not pass their releases on, so the bar lets go of them itself.
+TEST_F(MouseWindow, NoLongerTheActiveWindowItLetsGoOfWhatTheSwitchesHeld)
+{
+    start();
+    switchByte('J');
+    switchByte('R');
+    ASSERT_TRUE(CurrentMouse().leftIsDown);
+    g_log.clear();
+    SendMessageA(bar, WM_SWITCH_ACTIVATE, 0, 1);
+    SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+    EXPECT_EQ(g_log, (Lines{"left up"}));
+    EXPECT_FALSE(CurrentMouse().leftIsDown);
+    EXPECT_EQ(CurrentMouse().direction, Direction::None);
+}
+
 TEST_F(MouseWindow, ChoosingTheSerialModelLetsGoOfWhatTheJoystickHolds)
 {
     start();
