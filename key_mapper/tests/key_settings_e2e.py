@@ -19,6 +19,7 @@ KEY = km.KEY
 WM_COMMAND, WM_CLOSE, WM_SWITCH_BYTE = 0x111, 0x10, 0x8064
 CB_SETCURSEL, CBN_SELCHANGE = 0x14E, 1
 IDOK, IDCANCEL, IDYES = 1, 2, 6
+EXIT = 128  # the tray menu's item
 TYPE, TEXT, BROWSE, LIST = 1000, 1010, 1015, 1050
 PROFILES, NEW, DELETE, LINKS = 1055, 1056, 1057, 1065
 # Combo index of each command type (type 8 is not offered, 9 comes last).
@@ -368,6 +369,15 @@ def test_settings_profiles_links_and_switches_in_english():
                 % (again.text(PROFILES), again.text(TEXT + 0)))
         again.click(IDCANCEL)
         h.check(again.closed(), "Cancel did not close the dialog")
+
+        # "Exit" from the tray menu while the macro editor is open: the program ends cleanly (the
+        # macro library the editor runs on stays loaded until the dialogs have gone).
+        h.probe("post", mapper.window, WM_COMMAND, 127, 0)
+        Dialog("FennickKey - Settings").click(BROWSE + 0)
+        Dialog("Edit Macro")
+        h.probe("post", mapper.window, WM_COMMAND, EXIT, 0)
+        code = mapper.process.process.wait(timeout=30)
+        h.check(code == 0, "Exit with the macro editor open ended the program with %s" % code)
     finally:
         mapper.stop()
 
