@@ -1,6 +1,8 @@
 // Application-linked profiles: reading the link file, matching a foreground window.
 #include "app_links.h"
 
+#include "profile_rules.h"
+
 namespace fennick::key {
 
 namespace {
@@ -60,9 +62,10 @@ std::string LinkSectionText(const ProfileLink& link)
 {
     std::string text = "Type=" + std::to_string(link.Type);
     text += '\0';
-    text += "Name=" + link.Name;
+    // Written so that the reader gives them back as they are (a title "Letter " keeps its blank).
+    text += "Name=" + StoredButtonText(link.Name);
     text += '\0';
-    text += "Profile=" + link.Profile;
+    text += "Profile=" + StoredButtonText(link.Profile);
     text += '\0';
     text += '\0';
     return text;

@@ -37,6 +37,9 @@ ButtonDef CollectButton(const ButtonControls& controls, const ButtonDef* shown)
         button.BtCmdVal = -1;
         return button;
     }
+    // No type chosen: the stored type is none the list offers (8, -1, ...); it is kept as it is.
+    if (controls.typeData < 0 && shown)
+        return *shown;
     button.BtCmd = controls.typeData;
     if (!CommandTakesText(button.BtCmd) && !controls.listChosen && shown && shown->BtCmd == button.BtCmd)
         return *shown;

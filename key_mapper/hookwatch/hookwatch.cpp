@@ -1,12 +1,13 @@
 // Hookwatch.dll: reports window activations anywhere on the desktop to registered windows.
 //
-// Two watches run together, and the key mapper drops the second report of the same window:
+// Two watches, and the key mapper drops the second report of the same window:
 //  - an out-of-context WinEvent hook on EVENT_SYSTEM_FOREGROUND. It runs in the caller's own thread
 //    and sees every process, 64-bit ones included, without loading this DLL anywhere else. Wine 8
 //    never raises that event, though (checked: no callback for any foreground change);
-//  - a global WH_CBT hook reporting HCBT_ACTIVATE. Windows loads this DLL into every 32-bit GUI
-//    process for it, so it works under Wine and on 32-bit Windows; on 64-bit Windows it cannot
-//    reach 64-bit processes, which the WinEvent hook covers there.
+//  - under Wine only, a global WH_CBT hook reporting HCBT_ACTIVATE, loaded into every GUI process.
+//    Not on Windows: there a 32-bit global hook is marshalled to the installing thread for every
+//    64-bit program's window events (they would wait whenever the key mapper's thread is busy),
+//    and it reports background activations that do not change the front window.
 // The registered windows live in a section shared by every process that loads the DLL, because the
 // CBT hook runs inside the process whose window is being activated.
 #include "hookwatch.h"
@@ -59,12 +60,21 @@ void CALLBACK onForeground(HWINEVENTHOOK, DWORD event, HWND window, LONG object,
         report(window);
 }
 
+// Wine does not raise the foreground WinEvent; Windows does, and there a global CBT hook would
+// stall every 64-bit program's window events on this thread (a 32-bit hook is marshalled back to
+// the installing thread) and report activations of background windows too.
+bool winEventRaised()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return !(ntdll && GetProcAddress(ntdll, "wine_get_version"));
+}
+
 bool startWatch()
 {
     if (!g_local.winEvent)
         g_local.winEvent = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, onForeground,
                                            0, 0, WINEVENT_OUTOFCONTEXT);
-    if (!g_local.cbtHook)
+    if (!g_local.cbtHook && !winEventRaised())
         g_local.cbtHook = SetWindowsHookExA(WH_CBT, cbtProc, g_local.module, 0);
     return g_local.winEvent || g_local.cbtHook;
 }

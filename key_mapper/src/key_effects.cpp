@@ -154,10 +154,11 @@ void Win32Effects::sendTargetCommand(const char* windowClass, uint32_t message, 
     HWND target = FindWindowA(windowClass, nullptr);
     if (!target)
         return;
-    // A hung application is given up on: switch input must go on. SMTO_BLOCK keeps switch
-    // bytes sent to us meanwhile from running inside this call.
+    // A hung application is given up on. Switch bytes sent to us meanwhile are handled inside
+    // this call (the dispatcher takes them re-entrantly): a switch let go while the application
+    // is slow to answer must let go of its key now, not when the wait ends.
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(target, message, static_cast<WPARAM>(value), 0, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+    SendMessageTimeoutA(target, message, static_cast<WPARAM>(value), 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                         kTargetTimeoutMs, &result);
 }
 

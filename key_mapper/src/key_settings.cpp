@@ -3,6 +3,8 @@
 
 #include <tlhelp32.h>
 
+#include "profile_rules.h"
+
 namespace fennick::key {
 
 namespace {
@@ -105,8 +107,8 @@ bool WriteLinkFile(const std::string& programFolder, const LinkSettings& setting
     std::string count = std::to_string(settings.links.size());
     bool written =
         WritePrivateProfileStringA(kLinkSettingsSection, "NrKnownProfiles", count.c_str(), path.c_str()) &&
-        WritePrivateProfileStringA(kLinkSettingsSection, "DefaultProfile", settings.DefaultProfile.c_str(),
-                                   path.c_str());
+        WritePrivateProfileStringA(kLinkSettingsSection, "DefaultProfile",
+                                   StoredButtonText(settings.DefaultProfile).c_str(), path.c_str());
     for (size_t i = 0; i < settings.links.size(); ++i) {
         std::string text = LinkSectionText(settings.links[i]);
         if (!WritePrivateProfileSectionA(LinkSectionName(static_cast<int>(i + 1)).c_str(), text.c_str(),

@@ -54,6 +54,10 @@ struct KeyMapper {
 
 KeyMapper g;
 
+// A tray icon that could not be added is tried again at this pace until it is there.
+constexpr UINT_PTR kTrayRetryTimer = 1;
+constexpr UINT kTrayRetryMs = 2000;
+
 // ---- languages ------------------------------------------------------------------
 
 void unloadMacroLibrary()
@@ -69,10 +73,20 @@ void unloadMacroLibrary()
     g.freeMacroDll = nullptr;
 }
 
+// The click sound plays asynchronously from the language module's resources: it is stopped
+// before the module goes.
+void freeLanguageModule()
+{
+    if (!g.languageModule)
+        return;
+    PlaySoundA(nullptr, nullptr, 0);
+    FreeLibrary(g.languageModule);
+    g.languageModule = nullptr;
+}
+
 void loadLanguage(const std::string& code)
 {
-    if (g.languageModule)
-        FreeLibrary(g.languageModule);
+    freeLanguageModule();
     g.languageModule = LoadLanguageModule(code.c_str());
     unloadMacroLibrary();
     g.macroLibrary = LoadLibraryA(MacroLibraryName(code).c_str());
@@ -149,11 +163,22 @@ void onSwitchByte(LPARAM byte)
     g.dispatcher.onByte(static_cast<uint32_t>(byte), g.table, g.folder, effects);
 }
 
+// The port monitor forgets the switches held on a port when another program becomes its active
+// client, so their releases never come here: the keys they hold go up now.
+void onPortDeactivated()
+{
+    Win32Effects effects(g.effects);
+    g.dispatcher.releaseAll(effects);
+}
+
 void onJoystickMove(HWND window)
 {
     JoystickReading reading;
-    if (!g.services.joystick || !g.services.joystick->read(&reading))
+    if (!g.services.joystick)
         return;
+    // A joystick that can no longer be read (unplugged) lets go of every button it held.
+    if (!g.services.joystick->read(&reading))
+        reading.buttons = 0;
     if (reading.buttons == g.joystickButtons)
         return;
     std::vector<uint8_t> bytes = JoystickSwitchBytes(g.joystickButtons, reading.buttons);
@@ -250,10 +275,14 @@ void shutDown(HWND window)
     WriteKeySettings(g.settings);
     Win32Effects effects(g.effects);
     g.dispatcher.releaseAll(effects);
-    unloadMacroLibrary();
+    // The open settings dialog (and the macro editor inside it) still runs on the macro library:
+    // it goes after the message loop then.
+    if (!OpenSettingsDialog())
+        unloadMacroLibrary();
     g.effects.runMacro = nullptr;
     if (g.services.port)
         g.services.port->unregisterWindow(window);
+    KillTimer(window, kTrayRetryTimer);
     if (g.trayShown)
         RemoveTrayIcon(window);
     g.trayShown = false;
@@ -262,13 +291,22 @@ void shutDown(HWND window)
 LRESULT CALLBACK keyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == g.taskbarCreated && g.taskbarCreated) {
-        if (g.trayShown)
-            AddTrayIcon(window, g.instance);
+        if (g.trayShown && AddTrayIcon(window, g.instance))
+            KillTimer(window, kTrayRetryTimer);
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == kTrayRetryTimer) {
+        if (!g.trayShown || AddTrayIcon(window, g.instance))
+            KillTimer(window, kTrayRetryTimer);
         return 0;
     }
     switch (message) {
     case WM_CREATE: g.taskbarCreated = RegisterWindowMessageA("TaskbarCreated"); return 0;
     case WM_SWITCH_BYTE: onSwitchByte(lParam); return 0;
+    case WM_SWITCH_ACTIVATE:
+        if (!wParam)
+            onPortDeactivated();
+        return 0;
     case MM_JOY1MOVE: onJoystickMove(window); return 0;
     case WM_ACTIVATION_REPORT: return onActivationReport(window, reinterpret_cast<HWND>(wParam));
     case WM_FOREGROUND_CHANGED: onForegroundChanged(reinterpret_cast<HWND>(wParam)); return 0;
@@ -346,7 +384,10 @@ HWND StartKeyMapper(HINSTANCE instance, const StartOptions& options, const KeySe
         services.port->registerWindow(g.window);
     if (services.joystick)
         services.joystick->capture(g.window, kJoystickPeriodMs);
-    g.trayShown = AddTrayIcon(g.window, instance);
+    // The icon is wanted even when the taskbar is not there yet (logon): "TaskbarCreated" adds it then.
+    if (!AddTrayIcon(g.window, instance))
+        SetTimer(g.window, kTrayRetryTimer, kTrayRetryMs, nullptr);
+    g.trayShown = true;
 
     // Posted: the dialog's modal loop runs from the program's own loop, not inside start-up.
     if (!options.silent)
@@ -363,9 +404,7 @@ int RunKeyMapper()
     }
     if (g.services.joystick)
         g.services.joystick->release();
-    if (g.languageModule)
-        FreeLibrary(g.languageModule);
-    g.languageModule = nullptr;
+    freeLanguageModule();
     unloadMacroLibrary();
     ReleaseSettingsDialogs();
     if (g.richEdit)

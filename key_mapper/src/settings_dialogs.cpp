@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <cstring>
 #include <vector>
 
 #include "fennick_key/command_list_file.h"
@@ -118,14 +119,18 @@ void fillCommandList(HWND dialog, int n, int32_t btCmd)
 
 void refreshRow(HWND dialog, int n, const ButtonDef& button)
 {
+    // A stored type the list does not offer shows no type (never the row's previous one); the
+    // row then keeps its stored command when the dialog saves.
     HWND type = row(dialog, IDC_CMD_TYPE_BASE, n);
+    LRESULT selectedType = -1;
     LRESULT count = SendMessageA(type, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i)
         if (static_cast<int32_t>(SendMessageA(type, CB_GETITEMDATA, i, 0)) == button.BtCmd)
-            SendMessageA(type, CB_SETCURSEL, i, 0);
+            selectedType = i;
+    SendMessageA(type, CB_SETCURSEL, static_cast<WPARAM>(selectedType), 0);
+    SetWindowTextA(row(dialog, IDC_CMD_TEXT_BASE, n), button.BtCmdText);
     if (CommandTakesText(button.BtCmd)) {
         showTextControls(dialog, n, true);
-        SetWindowTextA(row(dialog, IDC_CMD_TEXT_BASE, n), button.BtCmdText);
         return;
     }
     showTextControls(dialog, n, false);
@@ -230,6 +235,11 @@ void onSettingsInit(HWND dialog)
     } else if (!names.empty()) {
         SendMessageA(profileList(dialog), CB_SETCURSEL, 0, 0);
         makeSelectedProfileCurrent(dialog);
+    } else if (!ctx.currentProfile->empty()) {
+        // No profile in the program folder, the current one lives elsewhere: its rows are shown
+        // (and OK saves them there), never blank rows that save nothing.
+        ctx.profiles->Load(ctx.currentProfile->c_str(), *ctx.table);
+        refreshRows(dialog);
     }
     enableDelete(dialog);
 }
@@ -260,8 +270,11 @@ std::string fileFilter(std::initializer_list<std::pair<int, const char*>> entrie
     return filter;
 }
 
+// What a file chooser or the macro editor returns belongs to the profile shown when it opened: a
+// switch that changes the profile meanwhile drops it, so it never lands in another profile's row.
 void browseFile(HWND dialog, int n, const std::string& filter, const char* extension)
 {
+    std::string profile = shownProfile;
     char file[MAX_PATH] = {};
     GetDlgItemTextA(dialog, IDC_CMD_TEXT_BASE + n, file, sizeof(file));
     OPENFILENAMEA ofn = {};
@@ -275,7 +288,7 @@ void browseFile(HWND dialog, int n, const std::string& filter, const char* exten
     ofn.nMaxFile = sizeof(file);
     ofn.lpstrDefExt = extension;
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&ofn))
+    if (GetOpenFileNameA(&ofn) && shownProfile == profile)
         SetDlgItemTextA(dialog, IDC_CMD_TEXT_BASE + n, file);
 }
 
@@ -289,8 +302,14 @@ void onBrowse(HWND dialog, int n)
     } else if (*ctx.composeMacro) {
         macroBuffer = controlText(dialog, IDC_CMD_TEXT_BASE + n, kMaxButtonText);
         std::string store = ctx.folder + kMacroStore;
+        std::string profile = shownProfile;
         const char* composed = (*ctx.composeMacro)(dialog, kCaption, macroBuffer.c_str(), store.c_str());
-        if (composed)
+        if (!composed || shownProfile != profile)
+            return;
+        // A macro cut to what a switch holds could end inside an item: it is not taken at all.
+        if (strlen(composed) > kMaxButtonText)
+            message(dialog, IDS_MACRO_TOO_LONG, kCaption, MB_OK | MB_ICONWARNING);
+        else
             SetDlgItemTextA(dialog, IDC_CMD_TEXT_BASE + n, composed);
     }
 }
@@ -331,12 +350,16 @@ void onDeleteProfile(HWND dialog)
 {
     if (profileCount(dialog) < 2)
         return;
-    if (MessageBoxA(dialog, loadString(IDS_DELETE_PROFILE_QUESTION).c_str(), kCaption,
-                    MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
+    // The profile asked about is the one deleted: a switch that changes the profile while the
+    // question is open cancels the deletion.
     HWND list = profileList(dialog);
     std::string name = selectedText(list);
+    std::string profile = shownProfile;
     if (name.empty())
+        return;
+    if (MessageBoxA(dialog, loadString(IDS_DELETE_PROFILE_QUESTION).c_str(), kCaption,
+                    MB_YESNO | MB_ICONQUESTION) != IDYES ||
+        shownProfile != profile || selectedText(list) != name)
         return;
     std::string path = ctx.folder + name + kProfileExtension;
     // A file that stays (read-only, held open) stays in the list too: the list shows what exists.

@@ -67,6 +67,9 @@ TEST(LinkFile, ReadsCountedSectionsAndDropsIncompleteEntries)
 
     EXPECT_EQ(LinkSectionName(12), "Prof12");
     EXPECT_EQ(LinkSectionText({2, "a.exe", "Main"}), std::string("Type=2\0Name=a.exe\0Profile=Main\0\0", 32));
+    // A title link ending in a blank, or a name the reader would unquote, comes back as written.
+    EXPECT_EQ(LinkSectionText({3, "Letter ", "'Mail'"}),
+              std::string("Type=3\0Name=\"Letter \"\0Profile=\"'Mail'\"\0\0", 40));
 }
 
 TEST(LinkMatching, EachLinkTypeInListOrder)

@@ -319,6 +319,34 @@ def test_second_instance_hands_over_its_quoted_profile_and_exits_6():
     h.check(k.mapper.process.poll() is None, "the first instance ended")
 
 
+def test_another_program_taking_the_port_lets_go_of_the_held_key():
+    """The port monitor forgets a held switch when another program becomes its active client: the
+    release never reaches the key mapper, which lets go of the key when told it is no longer active.
+    The client runs beside the key mapper's own swibus.dll, whose registrations it shares."""
+    k = Running.get()
+    shutil.copy(h.program("swibus_test_client.exe"), FOLDER)
+    k.watcher.reset()
+    k.device.control.command("HOLD down")
+    held = k.watcher.wait_keys(1)
+    h.check(len(held) == 1 and held[0][0] == "down", "keys: %r" % held)
+    client = Lines(h.Started([h.WINE_RUN, os.path.join(FOLDER, "swibus_test_client.exe")], env=h.session_env(),
+                             cwd=FOLDER, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, start_new_session=True))
+    ready = None
+    try:
+        ready = client.wait_for(lambda line: line.startswith("ready"), timeout=60)
+        h.check(ready, "the other client did not start: %r" % client.snapshot())
+        keys = k.watcher.wait_keys(2)
+        h.check(keys == [held[0], ("up", held[0][1])], "keys: %r" % keys)
+    finally:
+        k.device.control.command("RELEASE down")
+        if ready:  # it unregisters: the key mapper is the port's active client again
+            h.probe("post", int(ready[0].split()[1]), WM_CLOSE, 0, 0)
+            client.process.wait(timeout=30)
+        client.stop()
+    k.wait_until_listening()
+
+
 def run_second(*args):
     result = subprocess.run([h.WINE_RUN, os.path.join(FOLDER, "FennickKey.exe")] + list(args), env=h.session_env(),
                             cwd=FOLDER, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -404,6 +432,7 @@ TESTS = [
     test_foreground_windows_select_their_linked_profiles,
     test_macro_switch_types_into_notepad,
     test_second_instance_hands_over_its_quoted_profile_and_exits_6,
+    test_another_program_taking_the_port_lets_go_of_the_held_key,
     test_shut_down_writes_links_and_registry_and_leaves_no_key_down,
     test_silent_start_with_a_path_ignores_the_path_and_the_session_end_releases_keys,
 ]

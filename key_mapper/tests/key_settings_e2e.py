@@ -19,6 +19,7 @@ KEY = km.KEY
 WM_COMMAND, WM_CLOSE, WM_SWITCH_BYTE = 0x111, 0x10, 0x8064
 CB_SETCURSEL, CBN_SELCHANGE = 0x14E, 1
 IDOK, IDCANCEL, IDYES = 1, 2, 6
+EXIT = 128  # the tray menu's item
 TYPE, TEXT, BROWSE, LIST = 1000, 1010, 1015, 1050
 PROFILES, NEW, DELETE, LINKS = 1055, 1056, 1057, 1065
 # Combo index of each command type (type 8 is not offered, 9 comes last).
@@ -168,7 +169,8 @@ def test_settings_profiles_links_and_switches_in_english():
     mapper = Mapper("ENG")
     try:
         write_profile("main", {1: (1, ord("K"), ""), 5: (9, -1, "Reading")})
-        write_profile("Rea", {1: (1, ord("E"), ""), 4: (1, 0xE9, "")})  # 0xE9: a key no list names
+        # 0xE9: a key no list names; type 8: a type the dialog does not offer.
+        write_profile("Rea", {1: (1, ord("E"), ""), 2: (9, -1, "main"), 4: (1, 0xE9, ""), 5: (8, 4, "")})
         write_profile("Reading", {1: (1, ord("R"), ""), 2: (0, -1, "Hi there$")})
         with open(os.path.join(FOLDER, "fkconfig.ini"), "w", newline="\r\n") as out:
             out.write("[FKSettings]\nNrKnownApps=1\nNrKnownProfiles=1\nDefaultProfile=main\n"
@@ -227,6 +229,21 @@ def test_settings_profiles_links_and_switches_in_english():
         h.check(d.text(LIST + 1) == keys[3][0], "Reading's switch 2 shown as %r" % d.text(LIST + 1))
         h.check(d.text(LIST + 4) == functions[1][0], "Reading's switch 5 shown as %r" % d.text(LIST + 4))
 
+        # A composed macro longer than a switch holds is refused with a message; the field keeps its text.
+        long_macro = "a" * 1000 + "$"
+        d.set_text(TEXT + 0, long_macro)
+        d.click(BROWSE + 0)
+        editor = Dialog("Edit Macro")
+        editor.set_text(1047, "b" * 40)
+        editor.click(1046)
+        editor.click(1053)
+        h.check(editor.closed(), "the macro editor stayed open")
+        said = answer_message("FennickKey")
+        h.check(said.startswith("This macro is too long"), "for a macro too long: %r" % said)
+        d.sync()
+        h.check(d.text(TEXT + 0) == long_macro, "the field holds %d characters" % len(d.text(TEXT + 0)))
+        d.set_text(TEXT + 0, "Hello$")
+
         # The macro button opens the macro editor; what it composes lands in the text field.
         d.click(BROWSE + 0)
         editor = Dialog("Edit Macro")
@@ -267,6 +284,19 @@ def test_settings_profiles_links_and_switches_in_english():
         h.check([stored("Fresh", n) for n in range(1, 6)] == [(0, -1, "")] * 5, "Fresh holds no commands")
         h.check(d.text(PROFILES) == "Fresh", "the new profile is selected: %r" % d.text(PROFILES))
         h.check(h.reg("query", KEY, "/v", "CurProfile")[1].strip().endswith("Fresh.bpf"), "CurProfile not written")
+
+        # A switch that changes the profile while the delete question is open cancels the deletion;
+        # the type the dialog does not offer was kept when the rows were saved on leaving.
+        d.choose(PROFILES, 1)  # Rea, whose switch 2 switches to "main"
+        d.click(DELETE)
+        Dialog("FennickKey")
+        mapper.press("J")
+        h.check(answer_message("FennickKey", IDYES).startswith("Do you want to delete"), "no question")
+        d.sync()
+        h.check(d.text(PROFILES) == "main", "after the switch the dialog shows %r" % d.text(PROFILES))
+        h.check(all(os.path.exists(os.path.join(FOLDER, name + ".bpf")) for name in ("main", "Rea")),
+                "a profile was deleted: %r" % sorted(os.listdir(FOLDER)))
+        h.check(stored("Rea", 5) == (8, 4, ""), "a type not offered became %r" % (stored("Rea", 5),))
 
         # A profile file that cannot be deleted stays, and stays listed; the person is told.
         d.choose(PROFILES, 1)  # Rea
@@ -368,6 +398,15 @@ def test_settings_profiles_links_and_switches_in_english():
                 % (again.text(PROFILES), again.text(TEXT + 0)))
         again.click(IDCANCEL)
         h.check(again.closed(), "Cancel did not close the dialog")
+
+        # "Exit" from the tray menu while the macro editor is open: the program ends cleanly (the
+        # macro library the editor runs on stays loaded until the dialogs have gone).
+        h.probe("post", mapper.window, WM_COMMAND, 127, 0)
+        Dialog("FennickKey - Settings").click(BROWSE + 0)
+        Dialog("Edit Macro")
+        h.probe("post", mapper.window, WM_COMMAND, EXIT, 0)
+        code = mapper.process.process.wait(timeout=30)
+        h.check(code == 0, "Exit with the macro editor open ended the program with %s" % code)
     finally:
         mapper.stop()
 
@@ -409,7 +448,27 @@ def test_one_profile_new_and_delete_in_italian():
         mapper.stop()
 
 
-TESTS = [test_settings_profiles_links_and_switches_in_english, test_one_profile_new_and_delete_in_italian]
+def test_current_profile_outside_an_empty_program_folder():
+    """No profile in the program folder, the current one elsewhere: the dialog shows its rows and OK saves them."""
+    mapper = Mapper("ENG")
+    try:
+        elsewhere = os.path.join("My profiles", "letters")  # left there by the install; switch 1 is "L"
+        h.reg("add", KEY, "/v", "CurProfile", "/t", "REG_SZ", "/d",
+              km.windows_path(os.path.join(FOLDER, elsewhere + ".bpf")), "/f")
+        mapper.start()
+        d = Dialog("FennickKey - Settings")
+        h.check(d.text(LIST) == "L", "switch 1 shown as %r" % d.text(LIST))
+        d.choose(TYPE + 0, TYPE_INDEX[0])
+        d.set_text(TEXT + 0, "Dear Sam$")
+        d.click(IDOK)
+        h.check(d.closed(), "the settings dialog stayed open")
+        h.check(stored(elsewhere, 1) == (0, -1, "Dear Sam$"), "OK saved %r" % (stored(elsewhere, 1),))
+    finally:
+        mapper.stop()
+
+
+TESTS = [test_settings_profiles_links_and_switches_in_english, test_one_profile_new_and_delete_in_italian,
+         test_current_profile_outside_an_empty_program_folder]
 
 if __name__ == "__main__":
     h.main(TESTS)

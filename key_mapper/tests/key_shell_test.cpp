@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fennick/switch_codes.h"
 #include "fennick/win32_common.h"
 #include "fennick_key/language_module.h"
 #include "key_effects.h"
@@ -172,17 +173,20 @@ struct ScriptedJoystick : JoystickReader {
 
 }  // namespace
 
+bool keyIsDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+
 // The whole window in this process, with the port and the joystick stood in for: buttons 3 to 7 of
-// one poll are switches in bit order, and shut-down lets go of everything it took.
-TEST(KeyMapperWindow, JoystickButtonsOfOneTickActLowerBitFirst)
+// one poll are switches in bit order; a key held by a switch goes up when its joystick can no
+// longer be read and when another program takes the port; shut-down lets go of everything it took.
+TEST(KeyMapperWindow, JoystickButtonsOfOneTickActLowerBitFirstAndNoKeyStaysDown)
 {
     char folder[MAX_PATH];
     ASSERT_GT(ProgramFolder(folder, sizeof(folder)), 0u);
     std::string profile = std::string(folder) + "key_shell_test.bpf";
-    // Switches 1..3: the device bytes "R", "G" and "T".
+    // Switches 1..3: the device bytes "R", "G" and "T"; switch 4 holds F13 (no program reacts to it).
     const char* sections[] = {"BtCmd=4\0BtCmdVal=4\0BtCmdText=\0", "BtCmd=4\0BtCmdVal=5\0BtCmdText=\0",
-                              "BtCmd=4\0BtCmdVal=6\0BtCmdText=\0"};
-    for (int n = 0; n < 3; ++n)
+                              "BtCmd=4\0BtCmdVal=6\0BtCmdText=\0", "BtCmd=1\0BtCmdVal=124\0BtCmdText=\0"};
+    for (int n = 0; n < 4; ++n)
         ASSERT_TRUE(WritePrivateProfileSectionA(("Button" + std::to_string(n + 1)).c_str(), sections[n],
                                                 profile.c_str()));
     KeySettings stored;
@@ -196,10 +200,24 @@ TEST(KeyMapperWindow, JoystickButtonsOfOneTickActLowerBitFirst)
     EXPECT_TRUE(joystick.captured);
     EXPECT_EQ(port.registered, 1);
 
-    joystick.buttons = {0x04 | 0x10, 0x04 | 0x10, 0x04 | 0x08 | 0x10 | 0x01, 0};
-    for (int tick = 0; tick < 5; ++tick)  // the last poll fails: nothing changes
+    joystick.buttons = {0x04 | 0x10, 0x04 | 0x10, 0x04 | 0x08 | 0x10 | 0x01, 0x20};
+    for (int tick = 0; tick < 4; ++tick)
         SendMessageA(window, MM_JOY1MOVE, 0, 0);
     EXPECT_EQ(port.written, "RTG");
+    EXPECT_TRUE(keyIsDown(VK_F13));
+    SendMessageA(window, MM_JOY1MOVE, 0, 0);  // the read fails: the joystick was unplugged
+    EXPECT_FALSE(keyIsDown(VK_F13));
+    SendMessageA(window, MM_JOY1MOVE, 0, 0);  // and still fails: nothing more happens
+    EXPECT_EQ(port.written, "RTG");
+
+    // Switch 4 from the box; another program then becomes the port's client, and the port
+    // monitor will never send this switch's release.
+    SendMessageA(window, WM_SWITCH_BYTE, 1, 'L');
+    EXPECT_TRUE(keyIsDown(VK_F13));
+    SendMessageA(window, WM_SWITCH_ACTIVATE, 1, 1);
+    EXPECT_TRUE(keyIsDown(VK_F13));
+    EXPECT_EQ(SendMessageA(window, WM_SWITCH_ACTIVATE, 0, 1), 0);
+    EXPECT_FALSE(keyIsDown(VK_F13));
 
     SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));

@@ -91,6 +91,16 @@ TEST(SettingsRules, CollectedRowKeepsWhatItsTypeUses)
     ButtonControls noProfile{true, 9, "", "", -1, false};
     EXPECT_STREQ(CollectButton(noProfile, &gone).BtCmdText, "Writing");
     EXPECT_STREQ(CollectButton(noProfile).BtCmdText, "");
+    // A stored type the list does not offer shows no type: the row keeps its whole command.
+    ButtonDef tastra;
+    tastra.BtCmd = 8;
+    tastra.BtCmdVal = 3;
+    SetButtonText(tastra, "kept");
+    ButtonControls noType{true, -1, "", "", -1, false};
+    ButtonDef kept = CollectButton(noType, &tastra);
+    EXPECT_EQ(kept.BtCmd, 8);
+    EXPECT_EQ(kept.BtCmdVal, 3);
+    EXPECT_STREQ(kept.BtCmdText, "kept");
 
     ButtonControls longText{true, 3, std::string(2000, 'a'), "", -1};
     b = CollectButton(longText);

@@ -141,6 +141,42 @@ TEST(SwitchDispatcher, PressedTwiceHoldsOneKeyAndShutDownReleasesEveryHeldKey)
     EXPECT_EQ(r.log, (std::vector<std::string>{"down 65", "down 65", "up 65", "down 66", "down 32", "up 66", "up 32"}));
 }
 
+// A target command waits for its application while switch bytes keep coming: a switch let go
+// meanwhile lets go of its key at once, and a profile change inside the wait (the table the press
+// was read from is replaced) leaves the waiting press and every held key consistent.
+TEST(SwitchDispatcher, BytesHandledWhileATargetCommandWaits)
+{
+    ButtonTable table;
+    table[0] = button(kVirtualKey, 'K');
+    table[1] = button(kCogniva, 7);
+    ButtonTable other;
+    other[0] = button(kVirtualKey, 'M');
+    SwitchDispatcher dispatcher;
+    struct Waiting : Recorder {
+        SwitchDispatcher* dispatcher = nullptr;
+        ButtonTable* table = nullptr;
+        const ButtonTable* next = nullptr;
+        void sendTargetCommand(const char* c, uint32_t m, int32_t v) override
+        {
+            Recorder::sendTargetCommand(c, m, v);
+            dispatcher->onByte('d', *table, kFolder, *this);  // switch 1 let go during the wait
+            *table = *next;                                  // and a profile change
+            dispatcher->onByte('D', *table, kFolder, *this);
+            log.push_back("answered");
+        }
+    } r;
+    r.dispatcher = &dispatcher;
+    r.table = &table;
+    r.next = &other;
+    dispatcher.onByte('D', table, kFolder, r);
+    dispatcher.onByte('J', table, kFolder, r);
+    dispatcher.onByte('j', table, kFolder, r);
+    dispatcher.onByte('d', table, kFolder, r);
+    EXPECT_EQ(r.log, (std::vector<std::string>{"down 75", "target Cogniva 32843 7", "up 75", "down 77", "answered",
+                                               "up 77"}));
+    EXPECT_EQ(dispatcher.heldKey(1), -1);
+}
+
 TEST(SoundAndProgramPaths, FullPathsKeptBareNamesInTheProgramFolderOverlongRefused)
 {
     EXPECT_EQ(SoundFilePath("D:\\s\\a.wav", kFolder), "D:\\s\\a.wav");

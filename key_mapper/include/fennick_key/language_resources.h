@@ -101,5 +101,6 @@
 #define IDS_FORBIDDEN_PROFILE_CHARACTER 34
 #define IDS_PROFILE_EXISTS 35
 #define IDS_DELETE_PROFILE_FAILED 36 /* the profile file could not be deleted */
+#define IDS_MACRO_TOO_LONG 37        /* a composed macro longer than a switch holds */
 
 #endif
