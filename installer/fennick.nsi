@@ -25,9 +25,14 @@ AllowSkipFiles off
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Fennick"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "FennickKey"
+!define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+!define CLEANUP_VALUE "FennickRemoveHeldFiles"
 !define SETTINGS_KEY "SOFTWARE\Velmora"
 !define START_MENU_FOLDER "$SMPROGRAMS\Fennick"
 !define SYNCHRONIZE 0x00100000
+!define ERROR_ACCESS_DENIED 5
+!define SERVER_MUTEX "swibus_server_running"
+!define SERVER_CLASS "vlm_sb_Hidden"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -50,6 +55,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 !include "${PAYLOAD}"
 
+; An update goes where the suite is: another folder would leave the user's profiles behind.
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryWhenInstalled
 !insertmacro MUI_PAGE_DIRECTORY
 !ifdef FENNICK_HAS_KEY_MAPPER
 !insertmacro MUI_PAGE_COMPONENTS
@@ -63,11 +70,20 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 ; --- Programs of the suite that are running (installer and uninstaller share these) ---
 
-; Appends label to $R0 when the program's single-instance mutex exists.
-!macro FennickIfRunning mutex label
-  System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${mutex}") p .r9'
+; The programs found running before they were closed (their bits), to start again after an update.
+Var RunningBefore
+
+; Appends label to $R0, and its bit to $R2, when the program's single-instance mutex exists. A
+; mutex that exists but may not be opened (the program runs elevated) counts as running too.
+!macro FennickIfRunning mutex label bit
+  System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${mutex}") p .r9 ?e'
+  Pop $8
   ${If} $9 <> 0
     System::Call 'kernel32::CloseHandle(p r9)'
+  ${EndIf}
+  ${If} $9 <> 0
+  ${OrIf} $8 = ${ERROR_ACCESS_DENIED}
+    IntOp $R2 $R2 | ${bit}
     ${If} $R0 == ""
       StrCpy $R0 "${label}"
     ${Else}
@@ -88,18 +104,40 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
+; Starts a program again from the installed folder if it ran before and does not run now.
+!macro FennickRestart mutex file args bit
+  IntOp $9 $RunningBefore & ${bit}
+  ${If} $9 <> 0
+  ${AndIf} ${FileExists} "$INSTDIR\${file}"
+    StrCpy $R0 ""
+    !insertmacro FennickIfRunning "${mutex}" "${file}" 0
+    ${If} $R0 == ""
+      DetailPrint "Starting again: ${file}"
+      Exec '"$INSTDIR\${file}" ${args}'
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 !macro FennickRunningFunctions un
-Function ${un}FindRunning
+Function ${un}FindPrograms
   StrCpy $R0 ""
+  StrCpy $R2 0
   !insertmacro FennickProgramsRunning
 FunctionEnd
 
-; Closes the running programs; afterwards $R0 names those still running after 15 s.
+; The programs and the port monitor's server, which holds swibus.exe and its ports.
+Function ${un}FindRunning
+  Call ${un}FindPrograms
+  !insertmacro FennickIfRunning "${SERVER_MUTEX}" "swibus" 0
+FunctionEnd
+
+; Closes the running programs, then the port monitor's server; afterwards $R0 names what still
+; runs. The server is left alone while a program of ours still uses it.
 Function ${un}CloseRunning
   !insertmacro FennickCloseProgramsCleanly
   StrCpy $R1 0
   ${Do}
-    Call ${un}FindRunning
+    Call ${un}FindPrograms
     ${If} $R0 == ""
     ${OrIf} $R1 >= 150
       ${Break}
@@ -107,23 +145,36 @@ Function ${un}CloseRunning
     Sleep 100
     IntOp $R1 $R1 + 1
   ${Loop}
-  ; The port monitor's server ends once its last client has gone.
-  StrCpy $R1 0
-  ${Do}
-    FindWindow $9 "vlm_sb_Hidden"
-    ${If} $9 = 0
-    ${OrIf} $R1 >= 50
-      ${Break}
+  ${If} $R0 == ""
+    ; The server ends by itself once its last client has gone; one still serving another
+    ; program (or none) is asked to close, which closes its ports.
+    FindWindow $9 "${SERVER_CLASS}"
+    ${If} $9 <> 0
+      System::Call 'user32::PostMessageW(p r9, i ${WM_CLOSE}, p 0, p 0)'
     ${EndIf}
-    Sleep 100
-    IntOp $R1 $R1 + 1
-  ${Loop}
+    StrCpy $R1 0
+    ${Do}
+      StrCpy $R0 ""
+      !insertmacro FennickIfRunning "${SERVER_MUTEX}" "swibus" 0
+      FindWindow $9 "${SERVER_CLASS}"
+      ${If} $9 = 0
+      ${AndIf} $R0 == ""
+      ${OrIf} $R1 >= 50
+        ${Break}
+      ${EndIf}
+      Sleep 100
+      IntOp $R1 $R1 + 1
+    ${Loop}
+  ${EndIf}
+  Call ${un}FindRunning
 FunctionEnd
 
 ; Nothing of the suite may run while its files change: ask (or, when silent, just close them),
-; and stop with an error rather than replace files half way.
+; and stop with an error rather than replace files half way. Programs closed before stopping so
+; are started again.
 Function ${un}EnsureNothingRuns
   Call ${un}FindRunning
+  StrCpy $RunningBefore $R2
   ${If} $R0 == ""
     Return
   ${EndIf}
@@ -136,12 +187,27 @@ Function ${un}EnsureNothingRuns
   ${If} $R0 != ""
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(MessageNotClosed)" /SD IDCANCEL IDRETRY close
     SetErrorLevel 2
+    !if "${un}" == ""
+      Push $R0
+      Call RestartClosed
+      Pop $R0
+    !endif
     Abort "$(MessageStopped)"
   ${EndIf}
 FunctionEnd
 !macroend
 !insertmacro FennickRunningFunctions ""
 !insertmacro FennickRunningFunctions "un."
+
+; The programs an update closed, from the installed folder (the key mapper to its tray icon).
+Function RestartClosed
+  ${If} $RunningBefore = 0
+  ${OrIfNot} ${FileExists} "$INSTDIR\*.*"
+    Return
+  ${EndIf}
+  SetOutPath "$INSTDIR"
+  !insertmacro FennickRestartPrograms
+FunctionEnd
 
 ; --- Files ---
 
@@ -164,9 +230,27 @@ FunctionEnd
 !macroend
 
 !macro FennickRemoveFile name
-  Delete "$INSTDIR\${name}"
-  Delete "$INSTDIR\${name}.old"
+  Push "${name}"
+  Call un.RemoveInstalled
+  Push "${name}.old"
+  Call un.RemoveInstalled
 !macroend
+
+; Deletes one installed file. One still held sets $R3 for another try; on the last try ($R4 1) it
+; joins $R5, the files removed at the next log-on.
+Function un.RemoveInstalled
+  Exch $0
+  Delete "$INSTDIR\$0"
+  ${If} ${FileExists} "$INSTDIR\$0"
+    ${If} $R4 = 1
+      StrCpy $R5 "$R5 $0"
+      DetailPrint "$(MessageRemovedAtLogon)"
+    ${Else}
+      StrCpy $R3 1
+    ${EndIf}
+  ${EndIf}
+  Pop $0
+FunctionEnd
 
 ; --- Installer ---
 
@@ -207,6 +291,20 @@ Section "-logon choice off"
 SectionEnd
 !endif
 
+; Last, once the files and the registry are in place: what the update closed runs again, so a
+; switch user is not left without the key mapper or the mouse emulator until the next log-on.
+Section "-start again"
+  Call RestartClosed
+SectionEnd
+
+Function SkipDirectoryWhenInstalled
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} ${FileExists} "$0\*.*"
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   !ifdef FENNICK_HAS_KEY_MAPPER
     ; An update keeps the choice made before.
@@ -233,7 +331,29 @@ FunctionEnd
 Section "un.$(SectionUnPrograms)" SecUnPrograms
   SectionIn RO
   Call un.EnsureNothingRuns
-  !insertmacro FennickRemoveFiles
+  ; A hook DLL can stay loaded in other programs for a while after ours have ended: try for 5 s,
+  ; then leave what is still held to a command that removes it at the next log-on (HKCU RunOnce:
+  ; no administrator needed). It does nothing if the suite was installed there again meanwhile.
+  StrCpy $R1 0
+  StrCpy $R4 0
+  StrCpy $R5 ""
+  ${Do}
+    StrCpy $R3 0
+    ${If} $R1 >= 20
+      StrCpy $R4 1
+    ${EndIf}
+    !insertmacro FennickRemoveFiles
+    ${If} $R3 = 0
+      ${Break}
+    ${EndIf}
+    Sleep 250
+    IntOp $R1 $R1 + 1
+  ${Loop}
+  ${If} $R5 != ""
+    ${GetFileName} "$INSTDIR" $0
+    WriteRegStr HKCU "${RUNONCE_KEY}" "${CLEANUP_VALUE}" \
+      'cmd.exe /c cd /d "$INSTDIR" && if not exist Uninstall.exe (del /f /q$R5 & cd .. & rmdir "$0")'
+  ${EndIf}
   !insertmacro FennickRemoveShortcuts
   RMDir "${START_MENU_FOLDER}"
   DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"

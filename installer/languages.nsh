@@ -39,3 +39,8 @@ LangString MessageStopped ${LANG_ENGLISH} "Stopped: $R0 still running."
 LangString MessageStopped ${LANG_FRENCH} "Arrêt : $R0 encore ouvert."
 LangString MessageStopped ${LANG_DUTCH} "Gestopt: $R0 nog actief."
 LangString MessageStopped ${LANG_ITALIAN} "Interrotto: $R0 ancora in esecuzione."
+
+LangString MessageRemovedAtLogon ${LANG_ENGLISH} "Still in use, removed at the next log-on: $INSTDIR\$0"
+LangString MessageRemovedAtLogon ${LANG_FRENCH} "Encore utilisé, supprimé à la prochaine ouverture de session : $INSTDIR\$0"
+LangString MessageRemovedAtLogon ${LANG_DUTCH} "Nog in gebruik, verwijderd bij de volgende aanmelding: $INSTDIR\$0"
+LangString MessageRemovedAtLogon ${LANG_ITALIAN} "Ancora in uso, rimosso al prossimo accesso: $INSTDIR\$0"

@@ -21,19 +21,20 @@ NSIS_SCRIPT = os.path.join(HERE, "fennick.nsi")
 class Program:
     """A program of the suite: its file, Start-menu shortcut, single-instance mutex and main window."""
 
-    def __init__(self, file_name, shortcut, description, mutex, window_class, window_title=""):
+    def __init__(self, file_name, shortcut, description, mutex, window_class, window_title="", restart_args=""):
         self.file_name = file_name
         self.shortcut = shortcut
         self.description = description
         self.mutex = mutex
         self.window_class = window_class
         self.window_title = window_title
+        self.restart_args = restart_args  # when an update starts it again
 
 
 # In the order of the Apps list icon preference: the first one shipped gives its icon.
 PROGRAMS = [
     Program("FennickKey.exe", "Key mapper", "Switches give keystrokes, macros, sounds and programs",
-            "FennickKey", "FennickKey", "FennickKey"),
+            "FennickKey", "FennickKey", "FennickKey", "-silent"),
     Program("FennickMouse.exe", "Mouse emulator", "Switches or a joystick move the pointer and click",
             "vljoymove", "KeyWndClass", "FennickMouse"),
     Program("FennickShow.exe", "Cause and effect show", "A picture, a sound or a program per switch",
@@ -102,9 +103,14 @@ def payload(files):
     # Every program's shortcut, shipped or not: an update removes those a release no longer has.
     macro("FennickRemoveShortcuts", ['Delete "${START_MENU_FOLDER}\\%s.lnk"' % p.shortcut for p in PROGRAMS])
     # Programs are named by their file in messages: the same in every language.
-    macro("FennickProgramsRunning", ["!insertmacro FennickIfRunning %s %s"
-                                     % (nsis_string(p.mutex), nsis_string(os.path.splitext(p.file_name)[0]))
-                                     for p in PROGRAMS])
+    # Each program has a bit of its own in the set of those running, so an update knows which to
+    # start again.
+    macro("FennickProgramsRunning", ["!insertmacro FennickIfRunning %s %s %d"
+                                     % (nsis_string(p.mutex), nsis_string(os.path.splitext(p.file_name)[0]), 1 << i)
+                                     for i, p in enumerate(PROGRAMS)])
+    macro("FennickRestartPrograms", ["!insertmacro FennickRestart %s %s %s %d"
+                                     % (nsis_string(p.mutex), nsis_string(p.file_name), nsis_string(p.restart_args),
+                                        1 << i) for i, p in enumerate(PROGRAMS) if p in shipped])
     macro("FennickCloseProgramsCleanly", ["!insertmacro FennickPostClose %s %s"
                                           % (nsis_string(p.window_class), nsis_string(p.window_title))
                                           for p in PROGRAMS])
