@@ -1,7 +1,8 @@
 """The installer end to end, in a Wine prefix of its own that has never seen the suite: silent install,
 an installed program talking to the virtual box, an update over a running program that keeps the
 user's files and settings, silent uninstall with and without the user's files, and the key mapper's
-start at logon. The prefix is copied from a template made once per build tree, so each run starts
+start at logon. An update starts again what it closed; an uninstall leaves a file still in use to
+the next log-on. The prefix is copied from a template made once per build tree, so each run starts
 fresh without paying for a new prefix."""
 import os
 import shutil
@@ -35,6 +36,7 @@ SHIPPED = [line.strip() for line in open(MANIFEST) if line.strip()]
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Fennick"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+RUNONCE_KEY = RUN_KEY + "Once"
 VELMORA = r"HKCU\SOFTWARE\Velmora"
 TESTER_KEY = VELMORA + r"\Fennick\FennickTest"
 SHORTCUTS = {"FennickKey.exe": "Key mapper", "FennickMouse.exe": "Mouse emulator",
@@ -44,6 +46,7 @@ USER_FILES = {"Mine.bpf": b"[Button1]\r\nBtCmd=1\r\nBtCmdVal=65\r\n",
               "custom.mcr": bytes(range(256))}
 WM_CLOSE, WM_COMMAND, IDM_QUERY, IDOK, IDC_QUERY_RESULT = 0x10, 0x111, 40009, 1, 1048
 IDENTITY = "FNK 2.1"
+IDC_DIRECTORY = 1019  # the folder field of the installer's folder page
 
 
 # --- the throwaway prefix ---
@@ -171,6 +174,28 @@ def uninstall(folder, *args, timeout=120):
     h.check(reg_values(UNINSTALL_KEY) is None, "the Apps entry is still there after uninstalling")
 
 
+def start_holder(mutex, *held):
+    """hold_mutex: a program's mutex that no window closes, and files kept open without sharing."""
+    ready = os.path.join(RUN, "holding")
+    if os.path.exists(ready):
+        os.remove(ready)
+    holder = h.Started([h.WINE_RUN, h.program("hold_mutex.exe"), mutex, windows_path_any(ready)] + list(held),
+                       env=h.session_env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, start_new_session=True)
+    deadline = time.monotonic() + 60
+    while not os.path.exists(ready) and time.monotonic() < deadline and holder.poll() is None:
+        time.sleep(0.1)
+    if not os.path.exists(ready):
+        stop(holder)
+        raise AssertionError("the mutex holder did not start")
+    return holder
+
+
+def stop(process):
+    process.kill()
+    process.wait(timeout=30)
+
+
 def read(path):
     with open(path, "rb") as f:
         return f.read()
@@ -247,6 +272,8 @@ def test_installer_speaks_the_users_language_else_english():
             h.check(window, "the installer's window did not open under %s" % locale)
             buttons = [line.split(" ", 3) for line in h.probe("children", window)[1].splitlines()]
             seen[locale] = next((b[3] for b in buttons if len(b) == 4 and b[1] == "2"), None)
+            # The suite is installed: the update keeps its folder, so no folder page is offered.
+            h.check(not any(b[1] == str(IDC_DIRECTORY) for b in buttons), "an update offers another folder")
             h.probe("click", window, 2)  # Cancel on the first page: nothing installed, no question
             setup.wait(timeout=60)
         finally:
@@ -301,7 +328,7 @@ def test_update_over_a_running_tester_keeps_user_files_and_settings():
         raise AssertionError("the running tester was not closed by the update")
     h.check(h.reg_get_dword(TESTER_KEY, "JoystickMode") is not None,
             "the tester did not close cleanly (it saved nothing): %s" % read(State.tester_log).decode("latin-1"))
-    State.device.__exit__(None, None, None)
+    h.check(h.wait_window("FennickTest", "FennickTest", 30000), "the update did not start the tester again")
     check_installed_files_plus_user(folder)
     h.check(h.reg_get_dword(VELMORA + r"\Fennick", "FNType") == 1, "the device model setting was lost")
     h.check(h.reg_get_dword(VELMORA + r"\Swibus", "ComPort") == 1, "the port setting was lost")
@@ -323,25 +350,23 @@ def check_installed_files_plus_user(folder):
 
 
 def test_update_stops_with_an_error_when_a_program_does_not_close():
+    """A show that hangs; the tester (started again by the last update) is closed and, since the
+    update stops, started again."""
     folder = default_install_dir()
     old = b"[old release]\r\n"
     with open(os.path.join(folder, "FennickKey_ENG.ini"), "wb") as f:
         f.write(old)
-    ready = os.path.join(RUN, "holding")
-    holder = h.Started([h.WINE_RUN, h.program("hold_mutex.exe"), "vlfennicktest", windows_path_any(ready)],
-                       env=h.session_env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, start_new_session=True)
+    tester = h.wait_window("FennickTest", "FennickTest", 30000)
+    h.check(tester, "the tester is not running")
+    holder = start_holder("vlfennicksoft")
     try:
-        deadline = time.monotonic() + 60
-        while not os.path.exists(ready) and time.monotonic() < deadline:
-            time.sleep(0.1)
-        h.check(os.path.exists(ready), "the mutex holder did not start")
         code, text = run_windows(SETUP, "/S")
     finally:
-        holder.kill()
-        holder.wait(timeout=30)
+        stop(holder)
     h.check(code == 2, "a silent update with a program that does not close exited %d" % code)
     h.check(read(os.path.join(folder, "FennickKey_ENG.ini")) == old, "files were replaced although it stopped")
+    again = h.wait_window("FennickTest", "FennickTest", 30000)
+    h.check(again and again != tester, "the stopped update did not start again the tester it closed")
 
 
 def test_silent_uninstall_removes_ours_and_keeps_the_users_files():
@@ -390,19 +415,35 @@ def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request
         changed = b"[Button1]\r\nBtCmd=1\r\nBtCmdVal=32\r\n"
         with open(os.path.join(folder, "Starter.bpf"), "wb") as f:
             f.write(changed)
+        # The port monitor's server left running with no program of ours: the update closes it too.
+        server = h.Started([h.WINE_RUN, "C:\\Fennick\\swibus.exe"], env=h.session_env(), stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        h.check(h.wait_window("vlm_sb_Hidden", "-", 30000), "the port monitor's server did not start")
         install(setup)
+        try:
+            server.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            stop(server)
+            raise AssertionError("the update left the old port monitor's server running")
         h.check((reg_values(RUN_KEY) or {}).get("FennickKey") == logon, "the update dropped the logon start")
         h.check(read(os.path.join(folder, "Starter.bpf")) == changed, "the update replaced the user's profile")
 
         for name, content in USER_FILES.items():
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(content)
-        uninstall(folder, "/REMOVEUSERFILES")
-        deadline = time.monotonic() + 60
-        while os.path.exists(folder) and time.monotonic() < deadline:
-            time.sleep(0.2)
-        h.check(not os.path.exists(folder), "left behind: %s" % (os.listdir(folder) if os.path.exists(folder) else ""))
+        # The port monitor's DLL still loaded elsewhere: it is left to a command run at the next log-on.
+        holder = start_holder("fennick_test_holder", "C:\\Fennick\\swibus.dll")
+        try:
+            uninstall(folder, "/REMOVEUSERFILES")
+        finally:
+            stop(holder)
+        h.check(sorted(os.listdir(folder)) == ["swibus.dll"], "left behind: %s" % sorted(os.listdir(folder)))
         h.check("FennickKey" not in (reg_values(RUN_KEY) or {}), "the logon start outlived the uninstall")
+        command = (reg_values(RUNONCE_KEY) or {}).get("FennickRemoveHeldFiles")
+        h.check(command, "nothing removes the file still in use: %r" % reg_values(RUNONCE_KEY))
+        code, text = run_windows(h.program("run_once.exe"))  # the next log-on
+        h.check(code == 0, "the log-on command did not start: %r" % command)
+        h.check(not os.path.exists(folder), "the log-on command left %s" % (os.listdir(folder) if os.path.exists(folder) else ""))
     finally:
         shutil.rmtree(staging, ignore_errors=True)
 
