@@ -18,7 +18,8 @@ int main()
             break;
         command[commandSize] = 0;
         RegDeleteValueA(key, name);
-        STARTUPINFOA startup = {sizeof(startup)};
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process;
         if (type != REG_SZ || !CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                               &process)) {
