@@ -161,14 +161,15 @@ def processes_mapping(file_path):
     return found
 
 
-def release_port_library(timeout=20.0):
+def release_port_library(timeout=20.0, library=None):
     """Makes the next load of swibus.dll a first load, which reads the stored settings afresh.
 
     The library's shared block lives as long as any process has the library loaded, and its global
     hooks load it into other GUI processes too: Wine's desktop process (explorer.exe) keeps it for
     the rest of the session once a hook ran there. Tests that change the stored settings end that
-    process (Wine starts it again for the next window) and wait for every other user to end."""
-    library = os.path.join(BIN, "swibus.dll")
+    process (Wine starts it again for the next window) and wait for every other user to end.
+    `library`: another copy than the build tree's (an installed one)."""
+    library = library or os.path.join(BIN, "swibus.dll")
     deadline = time.monotonic() + timeout
     while True:
         users = processes_mapping(library)

@@ -117,6 +117,14 @@ def answer_message(title, button=IDOK, owner=None):
     return max(texts, key=len) if texts else ""
 
 
+def check_link(count, number, link, what):
+    """"fkconfig.ini" holds `count` links, link `number` being `link`; returns the file's content."""
+    ini = read_ini("fkconfig.ini")
+    h.check(ini["FKSettings"]["NrKnownProfiles"] == str(count) and dict(ini["Prof%d" % number]) == link,
+            "%s: %r" % (what, {s: dict(ini[s]) for s in ini.sections()}))
+    return ini
+
+
 def first_row_point(list_view):
     """A screen point inside the first row of a report list view: just below its column header."""
     header = [line.split(" ", 3) for line in h.probe("children", list_view)[1].splitlines()]
@@ -324,10 +332,7 @@ def test_settings_profiles_links_and_switches_in_english():
         links.click(IDCANCEL)
         h.check(links.closed(), "the links dialog stayed open")
         d.sync()
-        ini = read_ini("fkconfig.ini")
-        h.check(ini["FKSettings"]["NrKnownProfiles"] == "2" and dict(ini["Prof2"]) ==
-                {"Type": "2", "Name": "write.exe", "Profile": "Reading"}, "links written: %r" %
-                {s: dict(ini[s]) for s in ini.sections()})
+        ini = check_link(2, 2, {"Type": "2", "Name": "write.exe", "Profile": "Reading"}, "links written")
         h.check(ini["FKSettings"]["DefaultProfile"] == "main", "Cancel keeps the default profile")
         # Unticking the default profile and OK leaves no default, and the links as they were.
         d.click(LINKS)
@@ -358,9 +363,7 @@ def test_settings_profiles_links_and_switches_in_english():
         links.click(IDOK)
         h.check(links.closed(), "the links dialog stayed open")
         d.sync()
-        ini = read_ini("fkconfig.ini")
-        h.check(dict(ini["Prof1"]) == {"Type": "3", "Name": "Letter from", "Profile": "Rea"}, "edited link: %r"
-                % dict(ini["Prof1"]))
+        check_link(2, 1, {"Type": "3", "Name": "Letter from", "Profile": "Rea"}, "edited link")
         d.click(LINKS)
         links = Dialog("Application links")
         h.xdotool("mousemove", *first_row, "click", 1)
@@ -373,10 +376,7 @@ def test_settings_profiles_links_and_switches_in_english():
         links.click(IDOK)
         h.check(links.closed(), "the links dialog stayed open")
         d.sync()
-        ini = read_ini("fkconfig.ini")
-        h.check(ini["FKSettings"]["NrKnownProfiles"] == "1" and dict(ini["Prof1"]) ==
-                {"Type": "2", "Name": "write.exe", "Profile": "Reading"}, "after the delete: %r" %
-                {s: dict(ini[s]) for s in ini.sections()})
+        check_link(1, 1, {"Type": "2", "Name": "write.exe", "Profile": "Reading"}, "after the delete")
 
         # A second copy hands over "main" while the dialog shows "Rea": the profile is loaded without
         # touching the dialog, and OK still saves the dialog's rows to "Rea", never over "main".
