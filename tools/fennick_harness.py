@@ -161,6 +161,31 @@ def processes_mapping(file_path):
     return found
 
 
+def release_files(paths, timeout=20.0, ends=lambda command: False, in_use="still loaded"):
+    """Waits until no process maps any of `paths`, ending Wine's desktop process (global hooks load
+    DLLs into it and it keeps them for the session) and every process whose command line `ends`
+    names; then starts the desktop process again."""
+    deadline = time.monotonic() + timeout
+    while True:
+        users = {}
+        for path in paths:
+            users.update(processes_mapping(path))
+        if not users:
+            break
+        for pid, command in users.items():
+            if "explorer.exe" in command.lower() or ends(command):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+        if time.monotonic() > deadline:
+            raise AssertionError("%s: %s" % (in_use, sorted(users.values())))
+        time.sleep(0.1)
+    # The desktop process again, its output kept away from ours (it outlives every caller).
+    subprocess.run([WINE_RUN, program("fennick_probe.exe"), "find", "Progman"], env=session_env(),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+
 def release_port_library(timeout=20.0, library=None):
     """Makes the next load of swibus.dll a first load, which reads the stored settings afresh.
 
@@ -169,24 +194,7 @@ def release_port_library(timeout=20.0, library=None):
     the rest of the session once a hook ran there. Tests that change the stored settings end that
     process (Wine starts it again for the next window) and wait for every other user to end.
     `library`: another copy than the build tree's (an installed one)."""
-    library = library or os.path.join(BIN, "swibus.dll")
-    deadline = time.monotonic() + timeout
-    while True:
-        users = processes_mapping(library)
-        if not users:
-            break
-        for pid, command in users.items():
-            if "explorer.exe" in command.lower():
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-        if time.monotonic() > deadline:
-            raise AssertionError("swibus.dll is still loaded by: %s" % sorted(users.values()))
-        time.sleep(0.1)
-    # The desktop process again, its output kept away from ours (it outlives every caller).
-    subprocess.run([WINE_RUN, program("fennick_probe.exe"), "find", "Progman"], env=session_env(),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    release_files([library or os.path.join(BIN, "swibus.dll")], timeout, in_use="swibus.dll is still loaded by")
 
 
 def kill_program(image_name):

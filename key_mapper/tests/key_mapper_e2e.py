@@ -6,7 +6,6 @@ beside the program), so the tests never touch bin/.
 """
 import os
 import shutil
-import signal
 import subprocess
 import time
 
@@ -53,25 +52,10 @@ def release_folder(timeout=20.0):
     swibus.dll and Hookwatch.dll keep their shared blocks while any process maps them, and a program
     left by an earlier failed run would hold the single-instance mutex or the port. Our own leftovers
     end by process id; Wine's desktop process, which the global hooks load them into, is restarted."""
-    deadline = time.monotonic() + timeout
-    while True:
-        users = {}
-        for name in ("swibus.dll", "Hookwatch.dll", "FennickKey.exe", "swibus.exe"):
-            users.update(h.processes_mapping(os.path.join(FOLDER, name)))
-        if not users:
-            break
-        for pid, command in users.items():
-            if "explorer.exe" in command.lower() or FOLDER.replace("/", "\\") in command or FOLDER in command:
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-        if time.monotonic() > deadline:
-            raise AssertionError("the test folder is still in use by: %s" % sorted(users.values()))
-        time.sleep(0.1)
-    # The desktop process again, its output kept away from ours (it outlives every caller).
-    subprocess.run([h.WINE_RUN, h.program("fennick_probe.exe"), "find", "Progman"], env=h.session_env(),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    h.release_files([os.path.join(FOLDER, name) for name in ("swibus.dll", "Hookwatch.dll", "FennickKey.exe",
+                                                              "swibus.exe")],
+                    timeout, ends=lambda command: FOLDER.replace("/", "\\") in command or FOLDER in command,
+                    in_use="the test folder is still in use by")
 
 
 def install():
