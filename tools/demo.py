@@ -44,13 +44,20 @@ def shot(name):
 def serial_line(device):
     """A Windows program reads the box's bytes through COM1 and answers one byte."""
     log("serial line: a Windows program opens COM1 under Wine; the box presses Fire")
-    program = h.start("com_smoke.exe", "COM1", 2, "3f")
-    program.stdout.readline()
-    time.sleep(0.2)
-    device.press("fire", 100)
-    out, _ = program.communicate(timeout=60)
-    for line in out.decode("latin-1").splitlines():
-        log("  windows side: " + line.strip())
+    # The press goes out once the program says it listens (a fresh prefix takes its time over the
+    # first start), and the program is waited for, not its output: a service that Wine starts
+    # beside it may keep that open.
+    program = h.OutputLines(h.start("com_smoke.exe", "COM1", 2, "3f"))
+    try:
+        if not program.find(lambda line: line == "listening", timeout=120):
+            raise RuntimeError("com_smoke.exe did not open COM1: %s" % program.snapshot())
+        device.press("fire", 100)
+        program.process.wait(timeout=60)
+        program.find(lambda line: line.startswith("wrote"), timeout=2)
+    finally:
+        program.process.kill()
+    for line in program.snapshot():
+        log("  windows side: " + line)
     log("  box received: %r" % device.wait_received(b"?"))
     device.clear()
 
@@ -61,34 +68,29 @@ def port_monitor(device):
         return
     log("port monitor: a client registers with swibus; the server opens COM1 and routes the box's bytes")
     h.port_settings_on(1)
-    client = h.start("swibus_test_client.exe")
-    hwnd = None
-    deadline = time.monotonic() + 60
-    while time.monotonic() < deadline:
-        line = client.stdout.readline().decode("latin-1").strip()
+    client = h.OutputLines(h.start("swibus_test_client.exe"))
+    try:
+        ready = client.find(lambda line: line.startswith("ready"), timeout=60)
+        if not ready:
+            log("  the client did not come up")
+            return
+        hwnd = ready[0].split()[1]
+        time.sleep(0.5)
+        for switch in ("left", "fire", "switch2"):
+            device.press(switch, 80)
+        device.send(b"E")  # a device event: for the server only, never for the client
+        time.sleep(1.0)
+        h.probe("post", hwnd, 0x0010, 0, 0)  # WM_CLOSE: the client unregisters and ends
+        try:
+            client.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            log("  the client did not end")
+        client.find(lambda line: line.startswith("unregister"), timeout=2)
+    finally:
+        client.process.kill()
+    for line in client.snapshot():
         if line:
             log("  client: " + line)
-        if line.startswith("ready"):
-            hwnd = line.split()[1]
-            break
-    if not hwnd:
-        log("  the client did not come up")
-        client.kill()
-        return
-    time.sleep(0.5)
-    for switch in ("left", "fire", "switch2"):
-        device.press(switch, 80)
-    device.send(b"E")  # a device event: for the server only, never for the client
-    time.sleep(1.0)
-    h.probe("post", hwnd, 0x0010, 0, 0)  # WM_CLOSE: the client unregisters and ends
-    try:
-        out, _ = client.communicate(timeout=30)
-    except subprocess.TimeoutExpired:
-        client.kill()
-        out, _ = client.communicate()
-    for line in out.decode("latin-1").splitlines():
-        if line.strip():
-            log("  client: " + line.strip())
     device.clear()
 
 

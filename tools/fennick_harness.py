@@ -46,18 +46,43 @@ def program(name):
         path = os.path.join(folder, name)
         if os.path.exists(path):
             return path
+    if name == "reg":
+        return name  # Wine's own
     raise FileNotFoundError(name)
 
 
+def noise_log():
+    """Where the standard error of the programs we start goes, opened for appending.
+
+    A Windows program passes its standard error on to every process it starts (the port monitor's
+    server, Wine's services), and what those print there (an emulator's complaint about a process
+    of its own, a crash of another program) is not the program's result. Tests judge a program by
+    its exit code, its standard output and its effects; this file keeps the rest for a person."""
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    return open(os.path.join(ARTIFACTS, "wine-stderr.log"), "ab")
+
+
 def run(exe, *args, timeout=60, check=False):
-    """Runs a Windows program to its end; returns (exit code, stdout text)."""
-    result = subprocess.run([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(),
-                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            timeout=timeout)
-    text = result.stdout.decode("latin-1").replace("\r\n", "\n")
-    if check and result.returncode != 0:
-        raise AssertionError("%s %s exited %d:\n%s" % (exe, args, result.returncode, text))
-    return result.returncode, text
+    """Runs a Windows program to its end; returns (exit code, its standard output). A program that
+    does not end in time is ended, by process group, with whatever it started."""
+    with noise_log() as noise:
+        process = Started([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(),
+                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=noise,
+                          start_new_session=True)
+    out = OutputLines(process)
+    try:
+        code = process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+        raise
+    # Its output pipe may stay open in a process it started; the lines written before its end are
+    # in by the time the pipe is drained or shortly after.
+    out.find(lambda line: False, timeout=0.3)
+    text = "\n".join(out.snapshot()) + "\n"
+    if check and code != 0:
+        raise AssertionError("%s %s exited %d:\n%s" % (exe, args, code, text))
+    return code, text
 
 
 class Started(subprocess.Popen):
@@ -73,10 +98,12 @@ class Started(subprocess.Popen):
 
 
 def start(exe, *args, cwd=None):
-    """Starts a Windows program and leaves it running; returns the Popen."""
-    return Started([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(), cwd=cwd,
-                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                   start_new_session=True)
+    """Starts a Windows program and leaves it running; returns the Popen (its standard output
+    piped, its standard error to the noise log)."""
+    with noise_log() as noise:
+        return Started([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(), cwd=cwd,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=noise,
+                       start_new_session=True)
 
 
 def probe(*args, timeout=60):
@@ -103,9 +130,11 @@ def window_text(hwnd, control=None):
 
 def reg(*args):
     """wine reg ...; returns (exit code, output)."""
-    result = subprocess.run([WINE_RUN, "reg"] + list(args), env=session_env(), stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
-    return result.returncode, result.stdout.decode("latin-1")
+    try:
+        return run("reg", *args, timeout=30)
+    except subprocess.TimeoutExpired:
+        # Ended with its process group above; a second try meets a session whose services are up.
+        return run("reg", *args, timeout=60)
 
 
 def reg_delete_key(key):
@@ -197,9 +226,48 @@ def release_port_library(timeout=20.0, library=None):
     release_files([library or os.path.join(BIN, "swibus.dll")], timeout, in_use="swibus.dll is still loaded by")
 
 
+# Wine's own processes of a session, which live as long as it does (the desktop process is started
+# again by the next window when a test ended it).
+SESSION_SERVICES = ("wineserver", "services.exe", "explorer.exe", "winedevice.exe", "plugplay.exe",
+                    "svchost.exe", "rpcss.exe", "Xvfb")
+
+
+def session_processes():
+    """{pid: command line} of the processes of this build tree's Wine session (those whose
+    environment names its prefix), apart from this one and Wine's own services."""
+    marker = b"WINEPREFIX=" + PREFIX.encode() + b"\0"
+    mine = {os.getpid(), os.getppid()}
+    found = {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if int(pid) in mine or marker not in open("/proc/%s/environ" % pid, "rb").read():
+                continue
+            with open("/proc/%s/cmdline" % pid, "rb") as cmdline:
+                command = cmdline.read().replace(b"\0", b" ").decode("latin-1").strip()
+            state = open("/proc/%s/stat" % pid).read().rsplit(")", 1)[1].split()[0]
+        except (OSError, IndexError):
+            continue
+        if state == "Z" or any(name in command for name in SESSION_SERVICES):
+            continue
+        found[int(pid)] = command
+    return found
+
+
+def end_processes(pids, timeout=10.0):
+    """Ends these processes (SIGKILL, by id) and waits until they are gone."""
+    for pid in pids:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline and set(pids) & set(session_processes()):
+        time.sleep(0.05)
+
+
 def kill_program(image_name):
-    """Ends every Wine process of this image name in the session (for cleanup after a failure)."""
-    subprocess.run(["pkill", "-f", image_name], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    """Ends every process of this image name in this session (for cleanup after a failure)."""
+    end_processes([pid for pid, command in session_processes().items() if image_name in command])
 
 
 class VirtualDevice:
@@ -407,23 +475,41 @@ def check(condition, message):
 
 def main(tests, cleanup=None):
     """Runs test functions in order, prints each result, exits non-zero when any failed. `cleanup`
-    (for a program the tests share) runs at the end whatever happened."""
+    (for a program the tests share) runs at the end whatever happened.
+
+    One failed case costs one case: whatever a case started (the port monitor's server it caused
+    to start included) is ended by process id before the next case, after a failure always, and
+    after every case when the cases share no program. What an earlier run left (a file that failed
+    and is tried again) is ended before the first case."""
+    leftovers = session_processes()
+    if leftovers:
+        print("ending what an earlier run left: %s" % sorted(leftovers.values()), flush=True)
+        end_processes(list(leftovers))
     try:
-        _run_tests(tests)
+        _run_tests(tests, shared=cleanup is not None)
     finally:
         if cleanup is not None:
             cleanup()
+        end_processes(list(session_processes()))
 
 
-def _run_tests(tests):
+def _run_tests(tests, shared):
     failures = 0
     for test in tests:
         started = time.monotonic()
+        before = set(session_processes())
         try:
             test()
             print("PASS %s (%.1fs)" % (test.__name__, time.monotonic() - started), flush=True)
+            passed = True
         except Exception as error:  # noqa: BLE001 - report every kind of failure the same way
             failures += 1
             print("FAIL %s: %s" % (test.__name__, error), flush=True)
+            passed = False
+        if not passed or not shared:
+            left = {pid: command for pid, command in session_processes().items() if pid not in before}
+            if left and not passed:
+                print("  ending what the case left: %s" % sorted(left.values()), flush=True)
+            end_processes(list(left))
     print("%d of %d passed" % (len(tests) - failures, len(tests)))
     sys.exit(1 if failures else 0)

@@ -17,6 +17,14 @@ if [ -e "$FENNICK_SHIM_DIR/lib/i386-linux-gnu/serial_shim.so" ]; then
     # $LIB is expanded by the dynamic loader, so 32- and 64-bit processes each get their own copy.
     export LD_PRELOAD="$FENNICK_SHIM_DIR/\$LIB/serial_shim.so${LD_PRELOAD:+:$LD_PRELOAD}"
 fi
+# glibc loads libgcc_s only when a thread first ends (to unwind it). A 32-bit Wine process under
+# qemu-user may have no address space left for that load by then and aborts ("libgcc_s.so.1 must be
+# installed for pthread_exit to work", or a heap fault on the way). Loaded at the start it is always
+# there. A bare name: each word size finds its own copy.
+case ":${LD_PRELOAD:-}:" in
+*:libgcc_s.so.1:*) ;;
+*) export LD_PRELOAD="libgcc_s.so.1${LD_PRELOAD:+:$LD_PRELOAD}" ;;
+esac
 # Test programs live apart from the deliverables; let them find the suite's DLLs.
 export WINEPATH="Z:${FENNICK_BUILD_DIR//\//\\}\\bin"
 
