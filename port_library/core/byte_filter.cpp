@@ -27,9 +27,9 @@ bool isBreak(std::uint8_t b, const std::uint8_t* codes)
     return false;
 }
 
-// A held make code that the break b releases: the make of b's own pair, or a code whose lower-case
-// form b is (so "d" also releases a "D" held through Switch 2's pair).
-bool releases(std::uint8_t b, std::uint8_t heldCode, const std::uint8_t* codes)
+}  // namespace
+
+bool releasesMake(std::uint8_t b, std::uint8_t heldCode, const std::uint8_t* codes)
 {
     if (lowerLetter(heldCode) == b)
         return true;
@@ -38,6 +38,8 @@ bool releases(std::uint8_t b, std::uint8_t heldCode, const std::uint8_t* codes)
             return true;
     return false;
 }
+
+namespace {
 
 enum class Filtered { Drop, Pass, Release };
 
@@ -57,7 +59,7 @@ Filtered passMakeBreakFilter(std::uint8_t b, const std::uint8_t* codes, HeldCode
     }
     if (isBreak(b, codes)) {
         for (int i = 0; i < kHeldSlots; ++i) {
-            if (held.slot[i] != 0 && releases(b, held.slot[i], codes)) {
+            if (held.slot[i] != 0 && releasesMake(b, held.slot[i], codes)) {
                 held.slot[i] = 0;
                 return Filtered::Release;
             }
@@ -88,16 +90,17 @@ ByteDecision routeByte(std::uint8_t b, bool switchProcessing, const std::uint8_t
         return {ByteRoute::OutsideWindow, b, 0, true, false};
     Filtered filtered = passMakeBreakFilter(b, codes, held);
     if (filtered == Filtered::Drop)
-        return {ByteRoute::Dropped, b, 0, true, false};
+        return {ByteRoute::Dropped, b, 0, true, false, !isMake(b, codes)};
     return {ByteRoute::Client, translateByte(b, codes, letters), 0, true, filtered == Filtered::Release};
 }
 
-WakeDecision decideWake(const ScreenState& screen, std::uint8_t translated, bool release, std::uint8_t& wakeCode)
+WakeDecision decideWake(const ScreenState& screen, std::uint8_t received, bool release, const std::uint8_t* codes,
+                        std::uint8_t& wakeCode)
 {
     if (!screen.doWakeUp)
         return {WakeAction::Deliver, false, false, false};
     bool asleep = screen.monitorOff || screen.saverActive;
-    if (wakeCode != 0 && lowerLetter(wakeCode) == translated) {
+    if (wakeCode != 0 && release && releasesMake(received, wakeCode, codes)) {
         // The release of the press that only woke the screen: its client never saw that press.
         wakeCode = 0;
         return {WakeAction::SwallowWakeRelease, false, asleep && screen.monitorOff, asleep && screen.saverActive};
@@ -106,7 +109,7 @@ WakeDecision decideWake(const ScreenState& screen, std::uint8_t translated, bool
         return {WakeAction::Deliver, true, false, false};
     if (release)
         return {WakeAction::DeliverAndWake, false, screen.monitorOff, screen.saverActive};
-    wakeCode = translated;
+    wakeCode = received;
     return {WakeAction::WakeScreen, false, screen.monitorOff, screen.saverActive};
 }
 

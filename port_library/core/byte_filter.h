@@ -10,8 +10,16 @@ inline constexpr char kDefaultCodes[] = "LlRrUuDdJjDd";
 
 // Make codes currently held down; one set for all ports (0 = empty slot).
 struct HeldCodes {
-    std::uint8_t slot[8];  // 6 used, 2 reserved to keep the shared layout aligned
+    std::uint8_t slot[8];  // 6 held codes, the wake code, 1 reserved to keep the shared layout aligned
 };
+// The make code of the press that only woke the screen (0: none). It lives with the held codes so
+// that it is forgotten with them when the active window changes: a stale one would swallow the
+// release of a later press that was delivered.
+inline constexpr int kWakeSlot = 6;
+
+// Whether break code b releases a press of make code `make`: the make of b's own pair, or a code
+// whose lower-case form b is (so "d" also releases a "D" held through Switch 2's pair).
+bool releasesMake(std::uint8_t b, std::uint8_t make, const std::uint8_t* codes);
 
 void clearHeld(HeldCodes& held);
 
@@ -32,6 +40,7 @@ struct ByteDecision {
     int deviceEvent;        // DeviceEvent: 0 for "E", 1 for "e"
     bool keepAwake;         // keep the system and display awake before anything else
     bool release;           // Client: a break that released a held press
+    bool orphanBreak = false;  // Dropped: a break code whose press is not held (here any more)
 };
 
 // codes: the 12 configured codes (PortInput); letters: what clients get (DefaultInput).
@@ -62,9 +71,11 @@ struct WakeDecision {
     bool endSaver;           // the screen was asleep: end the screen saver (middle click) and clear its flag
 };
 
-// wakeCode belongs to the reader thread: the translated code of the press that woke the screen.
-// Only a press sets it; a release (`release`, from routeByte) is never swallowed unless it belongs
-// to that press, so a key pressed before the screen went to sleep is always let go.
-WakeDecision decideWake(const ScreenState& screen, std::uint8_t translated, bool release, std::uint8_t& wakeCode);
+// wakeCode: the received make code of the press that woke the screen (the held codes' wake slot).
+// Only a press sets it; a release (`release`, from routeByte) is swallowed only when its received
+// code releases that very press, so a key pressed before the screen went to sleep is always let go,
+// and a switch whose code shares a letter with another's never swallows the other's release.
+WakeDecision decideWake(const ScreenState& screen, std::uint8_t received, bool release, const std::uint8_t* codes,
+                        std::uint8_t& wakeCode);
 
 }  // namespace swibus

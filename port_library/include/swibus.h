@@ -24,6 +24,7 @@ extern "C" {
 #define WM_SERVER_CLOSEPORT 0x8071   /* wParam = port */
 #define WM_SERVER_DEVICEEVENT 0x8072 /* wParam 0 = "E" received, 1 = "e" received */
 #define WM_SERVER_REOPENPORT 0x8073  /* posted by a reader whose device went away: open it again */
+#define WM_SERVER_DROPDEAD 0x8074    /* wParam = port (0: all): drop client windows that no longer exist */
 
 #define SWIBUS_SERVER_CLASS "vlm_sb_Hidden"
 
@@ -42,6 +43,9 @@ SWIBUS_API int WINAPI OpenPort(HWND server, int port);
 SWIBUS_API int WINAPI ClosePort(int port); /* -1: every port, and every list cleared */
 SWIBUS_API int WINAPI IsOpenPort(int port);
 SWIBUS_API int WINAPI WriteCommBlock(int port, const void* bytes, DWORD count);
+/* For the server program: drops the windows of a port's list (0: every port) whose programs ended
+   without leaving, tells the next window it is active, and closes a port left without windows. */
+SWIBUS_API void WINAPI DropDeadClients(int port);
 
 /* Writes to the device: on the current port (buffered while it is closed), or on an open port. */
 SWIBUS_API int WINAPI WriteToPort(const void* bytes, DWORD count);

@@ -7,6 +7,10 @@ namespace {
 
 constexpr UINT_PTR kReopenTimerBase = 100;  // timer id = base + port
 constexpr UINT kReopenEveryMs = 1000;
+// A client program that died without leaving is noticed within this time: its port is closed
+// (and this program ends) when no live client is left, and the next window of the list takes over.
+constexpr UINT_PTR kDropDeadTimer = 1;
+constexpr UINT kDropDeadEveryMs = 2000;
 
 enum class Deferred { None, Open, Close };
 
@@ -125,6 +129,11 @@ LRESULT OnReopen(HWND window, int port)
 
 LRESULT OnTimer(HWND window, UINT_PTR id)
 {
+    if (id == kDropDeadTimer) {
+        if (!g_server.quitting)
+            DropDeadClients(0);
+        return 0;
+    }
     int port = static_cast<int>(id - kReopenTimerBase);
     if (!ValidPort(port) || !g_server.reopening[port] || !g_server.wanted[port]) {
         KillTimer(window, id);
@@ -170,6 +179,10 @@ LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return OnClose(window, static_cast<int>(wParam));
     case WM_SERVER_REOPENPORT:
         return OnReopen(window, static_cast<int>(wParam));
+    case WM_SERVER_DROPDEAD:
+        if (!g_server.quitting)
+            DropDeadClients(static_cast<int>(wParam));
+        return 0;
     case WM_TIMER:
         return OnTimer(window, wParam);
     case WM_SERVER_QUIT:
@@ -210,6 +223,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                                       instance, nullptr);
     if (!g_server.window)
         return 1;
+    SetTimer(g_server.window, kDropDeadTimer, kDropDeadEveryMs, nullptr);
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

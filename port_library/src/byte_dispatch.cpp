@@ -42,7 +42,7 @@ void KeepAwake()
         return;
     SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     if (HWND server = g_shared.ServerWindow)
-        SendMessageA(server, WM_SYSCOMMAND, SC_MONITORPOWER, -1);
+        SendMessageTimeoutA(server, WM_SYSCOMMAND, SC_MONITORPOWER, -1, SMTO_NORMAL, kServerSendBoundMs, nullptr);
 }
 
 void RestartIdleTimers()
@@ -55,7 +55,9 @@ void RestartIdleTimers()
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
 }
 
-constexpr DWORD kRetryBoundMs = 100;
+constexpr DWORD kRetryBoundMs = 100;    // a window that did not answer is tried again this briefly
+constexpr DWORD kRetryEveryMs = 250;    // and no more often, so it never slows the others' bytes
+constexpr int kOwedCapacity = 256;      // about half a minute of a busy box for a hung window
 
 bool SendBounded(HWND window, int port, std::uint8_t byte, DWORD boundMs)
 {
@@ -64,53 +66,60 @@ bool SendBounded(HWND window, int port, std::uint8_t byte, DWORD boundMs)
                                &ignored) != 0;
 }
 
-// Releases a hung window did not take, per port, oldest first. Only the port's reader thread
-// touches its own list, so it needs no lock.
-struct HeldReleases {
+// Bytes a window did not take in time (it hangs), per port, oldest first. While a window owes
+// bytes its later ones queue behind them, and all are delivered in order once it answers again: a
+// press it got is always followed by its release, and no byte of the box is lost on a window that
+// was slow for a while. Only the port's reader thread touches its own queue and press owners.
+struct OwedBytes {
     struct Entry {
         HWND window;
         std::uint8_t byte;
     };
-    Entry entry[32];
+    Entry entry[kOwedCapacity];
     int count;
+    DWORD nextTry;
 };
-HeldReleases g_heldReleases[kPortCount];
+OwedBytes g_owed[kPortCount];
 
-bool HasHeldReleases(int port, HWND window)
+// Which window got (or is owed) each press still held, per port: its release goes to that window
+// even when another window has become the active one meanwhile.
+struct PressOwners {
+    struct Entry {
+        std::uint8_t make;
+        HWND window;
+    };
+    Entry entry[kHeldSlots + 2];
+};
+PressOwners g_owners[kPortCount];
+
+bool Owes(int port, HWND window)
 {
-    const HeldReleases& held = g_heldReleases[port - 1];
-    for (int i = 0; i < held.count; ++i)
-        if (held.entry[i].window == window)
+    const OwedBytes& owed = g_owed[port - 1];
+    for (int i = 0; i < owed.count; ++i)
+        if (owed.entry[i].window == window)
             return true;
     return false;
 }
 
-void HoldRelease(int port, HWND window, std::uint8_t byte)
+void Owe(int port, HWND window, std::uint8_t byte)
 {
-    HeldReleases& held = g_heldReleases[port - 1];
-    // One entry per release is enough, and it keeps a window that stays hung through many presses
-    // (whose presses are not sent) from pushing out the release it really owes.
-    for (int i = 0; i < held.count; ++i)
-        if (held.entry[i].window == window && held.entry[i].byte == byte)
-            return;
-    if (held.count == 32) {  // a window hung for very long: its oldest release makes room
-        for (int i = 1; i < held.count; ++i)
-            held.entry[i - 1] = held.entry[i];
-        --held.count;
-    }
-    held.entry[held.count++] = {window, byte};
+    OwedBytes& owed = g_owed[port - 1];
+    if (owed.count == 0)
+        owed.nextTry = GetTickCount() + kRetryEveryMs;
+    if (owed.count < kOwedCapacity)
+        owed.entry[owed.count++] = {window, byte};
 }
 
-// Delivers what is held, in order; a window that still does not answer keeps the rest of its
-// releases (and later ones stay behind them). Windows that are gone are forgotten.
-void FlushHeldReleases(int port, HWND only, DWORD boundMs)
+// Delivers what is owed, in order; a window that still does not answer keeps the rest of its bytes
+// (and its later ones stay behind them). Windows that are gone are forgotten.
+void FlushOwed(int port, HWND only, DWORD boundMs)
 {
-    HeldReleases& held = g_heldReleases[port - 1];
-    HWND stuck[32];
+    OwedBytes& owed = g_owed[port - 1];
+    HWND stuck[kOwedCapacity];
     int stuckCount = 0;
     int kept = 0;
-    for (int i = 0; i < held.count; ++i) {
-        HeldReleases::Entry e = held.entry[i];
+    for (int i = 0; i < owed.count; ++i) {
+        OwedBytes::Entry e = owed.entry[i];
         bool isStuck = false;
         for (int k = 0; k < stuckCount; ++k)
             isStuck = isStuck || stuck[k] == e.window;
@@ -121,36 +130,92 @@ void FlushHeldReleases(int port, HWND only, DWORD boundMs)
             continue;
         if (!skip)
             stuck[stuckCount++] = e.window;
-        held.entry[kept++] = e;
+        owed.entry[kept++] = e;
     }
-    held.count = kept;
+    owed.count = kept;
+    owed.nextTry = GetTickCount() + kRetryEveryMs;
 }
 
-// Sends a switch byte with a bound. A release that the window does not take is held for it and
-// delivered first when it answers again: its press reached it, so its key must be let go. A press
-// for a window that still owes releases is not sent (it would overtake them).
-void SendByte(HWND window, int port, std::uint8_t byte, bool release)
+bool RetryDue(int port)
+{
+    const OwedBytes& owed = g_owed[port - 1];
+    return owed.count > 0 && static_cast<LONG>(GetTickCount() - owed.nextTry) >= 0;
+}
+
+// Sends a switch byte with a bound; one the window does not take is owed to it. A window that
+// already owes bytes gets this one behind them (it is tried again now and then, never for long).
+void SendByte(HWND window, int port, std::uint8_t byte)
 {
     if (!window)
         return;
-    if (HasHeldReleases(port, window)) {
-        FlushHeldReleases(port, window, kClientSendBoundMs);
-        if (HasHeldReleases(port, window)) {
-            if (release)
-                HoldRelease(port, window, byte);
+    if (Owes(port, window)) {
+        if (RetryDue(port))
+            FlushOwed(port, window, kRetryBoundMs);
+        if (Owes(port, window)) {
+            Owe(port, window, byte);
             return;
         }
     }
-    if (!SendBounded(window, port, byte, kClientSendBoundMs) && release)
-        HoldRelease(port, window, byte);
+    if (!SendBounded(window, port, byte, kClientSendBoundMs))
+        Owe(port, window, byte);
+}
+
+void RememberOwner(int port, std::uint8_t make, HWND window)
+{
+    PressOwners& owners = g_owners[port - 1];
+    PressOwners::Entry* free = nullptr;
+    for (auto& e : owners.entry) {
+        if (e.make == make) {
+            e.window = window;
+            return;
+        }
+        if (!free && e.make == 0)
+            free = &e;
+    }
+    if (free)
+        *free = {make, window};
+}
+
+bool IsHeld(std::uint8_t make)
+{
+    for (int i = 0; i < kHeldSlots; ++i)
+        if (g_shared.Held.slot[i] == make)
+            return true;
+    return false;
+}
+
+// The window that got the press this break releases (forgotten here), or null.
+HWND TakeOwner(int port, std::uint8_t breakCode)
+{
+    for (auto& e : g_owners[port - 1].entry) {
+        if (e.make != 0 && releasesMake(breakCode, e.make, g_shared.PortInput)) {
+            HWND window = e.window;
+            e = {0, nullptr};
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// The port's active window went away without leaving: the server drops it from the list and
+// tells the next one it is active, before this byte is delivered.
+HWND LiveActiveWindow(int port)
+{
+    HWND active = toHwnd(activeWindow(clientList(port), clientCount(port)));
+    if (!active || IsWindow(active))
+        return active;
+    if (HWND server = g_shared.ServerWindow)
+        SendMessageTimeoutA(server, WM_SERVER_DROPDEAD, port, 0, SMTO_NORMAL, kServerSendBoundMs, nullptr);
+    active = toHwnd(activeWindow(clientList(port), clientCount(port)));
+    return active && IsWindow(active) ? active : nullptr;
 }
 
 // A button bar that is the active window passes switch bytes to the window below it.
 HWND Receiver(int port)
 {
+    HWND active = LiveActiveWindow(port);
     const ClientList& list = clientList(port);
     std::int32_t count = clientCount(port);
-    HWND active = toHwnd(activeWindow(list, count));
     if (!active || count < 2)
         return active;
     HWND buttons = FindWindowA("Orrin Buttons", nullptr);
@@ -174,12 +239,17 @@ void WakeScreen(const WakeDecision& wake)
 
 }  // namespace
 
-void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode)
+void DispatchByte(int port, std::uint8_t byte)
 {
+    if (RetryDue(port))
+        FlushOwed(port, nullptr, kRetryBoundMs);
+    // Before the byte is filtered: a dead active window is replaced first (forgetting the held
+    // switches), so this byte counts for the window that gets it.
+    LiveActiveWindow(port);
     PortRecord& rec = portRecord(port);
     ByteDecision d = routeByte(byte, rec.Switches != 0, g_shared.PortInput, g_shared.DefaultInput, g_shared.Held);
     if (d.route == ByteRoute::Raw) {
-        SendByte(toHwnd(activeWindow(clientList(port), clientCount(port))), port, byte, false);
+        SendByte(LiveActiveWindow(port), port, byte);
         return;
     }
     KeepAwake();
@@ -188,17 +258,27 @@ void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode)
     switch (d.route) {
     case ByteRoute::DeviceEvent:
         if (server)
-            SendMessageA(server, WM_SERVER_DEVICEEVENT, d.deviceEvent, 0);
+            SendMessageTimeoutA(server, WM_SERVER_DEVICEEVENT, d.deviceEvent, 0, SMTO_NORMAL, kServerSendBoundMs,
+                                nullptr);
         return;
     case ByteRoute::OutsideWindow:
         for (const char* windowClass : kOutsideClasses) {
             if (HWND window = FindWindowA(windowClass, nullptr)) {
-                SendByte(window, port, byte, false);
+                SendByte(window, port, byte);
                 break;
             }
         }
         return;
     case ByteRoute::Dropped:
+        // The release of a press that went to a window no longer active (the held codes were
+        // forgotten when another window took over): it goes to the window that got the press,
+        // so nothing that window pressed stays down.
+        if (d.orphanBreak) {
+            HWND owner = TakeOwner(port, byte);
+            if (owner && IsWindow(owner))
+                SendByte(owner, port, translateByte(byte, g_shared.PortInput, g_shared.DefaultInput));
+        }
+        return;
     case ByteRoute::Raw:
         return;
     case ByteRoute::Client:
@@ -206,34 +286,30 @@ void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode)
     }
 
     ScreenState screen{g_shared.DoWakeUp != 0, g_shared.MonitorOff != 0, g_shared.SaverActive != 0};
-    WakeDecision wake = decideWake(screen, d.value, d.release, wakeCode);
-    switch (wake.action) {
-    case WakeAction::Deliver:
-        if (!screen.doWakeUp) {
-            SendByte(toHwnd(activeWindow(clientList(port), clientCount(port))), port, d.value, d.release);
-            return;
-        }
-        SendByte(Receiver(port), port, d.value, d.release);
-        if (wake.restartIdleTimers)
+    WakeDecision wake = decideWake(screen, byte, d.release, g_shared.PortInput, g_shared.Held.slot[kWakeSlot]);
+    HWND receiver = screen.doWakeUp ? Receiver(port) : LiveActiveWindow(port);
+    bool delivered = wake.action == WakeAction::Deliver || wake.action == WakeAction::DeliverAndWake;
+    if (delivered && receiver) {
+        if (d.release)
+            TakeOwner(port, byte);
+        else if (IsHeld(byte))
+            RememberOwner(port, byte, receiver);  // a press the filter does not hold gets no release
+        SendByte(receiver, port, d.value);
+    }
+    if (wake.action == WakeAction::Deliver) {
+        if (screen.doWakeUp && wake.restartIdleTimers)
             RestartIdleTimers();
         return;
-    case WakeAction::DeliverAndWake:
-        SendByte(Receiver(port), port, d.value, d.release);
-        WakeScreen(wake);
-        return;
-    case WakeAction::SwallowWakeRelease:
-    case WakeAction::WakeScreen:
-        WakeScreen(wake);
-        return;
     }
+    WakeScreen(wake);
 }
 
 bool RetryHeldReleases(int port)
 {
-    if (g_heldReleases[port - 1].count == 0)
+    if (g_owed[port - 1].count == 0)
         return false;
-    FlushHeldReleases(port, nullptr, kRetryBoundMs);
-    return g_heldReleases[port - 1].count > 0;
+    FlushOwed(port, nullptr, kRetryBoundMs);
+    return g_owed[port - 1].count > 0;
 }
 
 }  // namespace swibus

@@ -4,10 +4,10 @@
 
 namespace swibus {
 
-// Runs on the port's reader thread; wakeCode belongs to that thread.
-void DispatchByte(int port, std::uint8_t byte, std::uint8_t& wakeCode);
+// Runs on the port's reader thread.
+void DispatchByte(int port, std::uint8_t byte);
 
-// Tries again to deliver releases that a window did not take (it was hung); true while some are
+// Tries again to deliver bytes that a window did not take (it was hung); true while some are
 // still waiting. Runs on the port's reader thread.
 bool RetryHeldReleases(int port);
 

@@ -8,44 +8,87 @@ namespace swibus {
 
 namespace {
 
-// Activation messages go to windows of other processes while the mutex is held: each waits at
-// most for what is left of one bound per hold (a hung window is not waited for at all), and once
-// that is spent the rest are queued without waiting, in order, so no registration anywhere waits
-// on a program that stopped answering.
+// Tells a window whether it is now the active one. A window of the calling thread is called
+// directly: it cannot keep us waiting on another program, and it must learn where it stands even
+// after a hung window spent the bound. Another program's window gets what is left of one bound per
+// hold of the mutex; once that is spent, or when it is hung, the notice is queued for it without
+// waiting, so no registration waits on a program that stopped answering and every window is told.
 void SendActivation(RegistryMutex& lock, HWND window, bool active, int port)
 {
-    if (!window)
+    if (!window || !IsWindow(window))
         return;
     WPARAM wParam = active ? 1 : 0;
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        SendMessageA(window, WM_SWITCH_ACTIVATE, wParam, port);
+        return;
+    }
     DWORD left = lock.sendTimeLeft(kClientSendBoundMs);
     DWORD_PTR ignored = 0;
     if (left > 0 && SendMessageTimeoutA(window, WM_SWITCH_ACTIVATE, wParam, port, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                         left, &ignored))
         return;
-    if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId())
-        SendNotifyMessageA(window, WM_SWITCH_ACTIVATE, wParam, port);
+    // A send that timed out is taken back from the window's queue (under Wine; Windows may still
+    // deliver it, and a second notice of the same state is harmless).
+    SendNotifyMessageA(window, WM_SWITCH_ACTIVATE, wParam, port);
 }
 
-// First client of a closed port: make sure the server runs and ask it to open the port.
-// false: the server program could not be started.
-bool BringUpPortForFirstClient(int port)
+// Drops the windows of a port's list that no longer exist (their program ended without leaving);
+// returns whether the active window was among them.
+bool DropDeadWindows(int port)
 {
-    if (!FindServerWindow() && !StartServerProgram(32))
-        return false;
-    HWND server = nullptr;
-    for (int attempt = 0; attempt < 150; ++attempt) {
-        server = FindServerWindow();
-        Sleep(200);  // also for a server that was already there: it may still be setting up
-        if (server)
-            break;
-    }
-    if (server) {
+    ClientList& list = clientList(port);
+    std::int32_t& count = clientCount(port);
+    count = compactList(list, count);
+    WindowId active = activeWindow(list, count);
+    for (int i = count - 1; i >= 0; --i)
+        if (!IsWindow(toHwnd(list.entry[i])))
+            removeAt(list, count, i);
+    return active != 0 && activeWindow(list, count) != active;
+}
+
+// Makes sure a server runs and asks it to open the port. A server that does not answer is ended
+// and a fresh one started in its place. false: the server program could not be started.
+bool BringUpPort(int port)
+{
+    for (int round = 0; round < 2; ++round) {
+        if (!LiveServerWindow() && !StartServerProgram(32))
+            return false;
+        HWND server = nullptr;
+        for (int attempt = 0; attempt < 150; ++attempt) {
+            server = FindServerWindow();
+            Sleep(200);  // also for a server that was already there: it may still be setting up
+            if (server)
+                break;
+        }
+        if (!server)
+            break;  // registration still succeeds; a later request opens the port
         g_shared.ServerWindow = server;
-        SendMessageA(server, WM_SERVER_OPENPORT, port, 0);
+        if (SendToServer(WM_SERVER_OPENPORT, port, 0) != ServerReply::Gone)
+            break;
     }
     if (!g_shared.CbtHook)
         InstallWatchHook();
     return true;
+}
+
+// Every port's list is empty (or holds only windows that are gone).
+bool NoClientLeft()
+{
+    for (int p = 1; p <= kPortCount; ++p)
+        if (clientCount(p) > 0)
+            return false;
+    return true;
+}
+
+// The port's last window left: close the port, or end the server when no port has a window left.
+void PortEmptied(int port)
+{
+    if (NoClientLeft()) {
+        SendToServer(WM_SERVER_QUIT, 0, 0);
+        RemoveWatchHook();
+    } else {
+        SendToServer(WM_SERVER_CLOSEPORT, port, 0);
+    }
 }
 
 }  // namespace
@@ -62,17 +105,23 @@ extern "C" int WINAPI HwndGetPort(HWND window, int port, int flags)
     RegistryMutex lock;
     ClientList& list = clientList(port);
     std::int32_t& count = clientCount(port);
-    count = compactList(list, count);
+    // Windows whose programs ended without leaving are dropped; the ports of a server that is gone
+    // count as closed, so this registration brings up a fresh one.
+    DropDeadWindows(port);
+    if (!LiveServerWindow())
+        ForgetOpenPorts();
 
     if (count == 0 && !portRecord(port).Connected) {
-        if (!BringUpPortForFirstClient(port))
+        if (!BringUpPort(port))
             return 0;
         list.entry[0] = toId(window);
-        SendActivation(lock, window, true, port);
         count = 1;
         portRecord(port).Switches = flags & 1;
+        SendActivation(lock, window, true, port);
         return 1;
     }
+    if (!portRecord(port).Connected && !LiveServerWindow() && !BringUpPort(port))
+        return 0;  // the server died under its clients: this registration starts it again
 
     int index = findUsed(list, count, toId(window));
     if (index >= 0) {
@@ -83,13 +132,14 @@ extern "C" int WINAPI HwndGetPort(HWND window, int port, int flags)
         return 1;  // documented: a full list reports success without adding the window
     HWND previous = toHwnd(activeWindow(list, count));
     SendActivation(lock, previous, false, port);
-    list.entry[count] = toId(window);
-    SendActivation(lock, window, true, port);
+    // From here on the box's bytes go to the new window; it is told so straight after.
     if (flags & 1) {
         portRecord(port).Switches = 1;
         clearHeld(g_shared.Held);
     }
+    list.entry[count] = toId(window);
     ++count;
+    SendActivation(lock, window, true, port);
     return 1;
 }
 
@@ -118,17 +168,10 @@ extern "C" int WINAPI HwndRemovePort(HWND window, int port)
     if (!activeStays)
         clearHeld(g_shared.Held);
     removeAt(list, count, index);
+    DropDeadWindows(port);
 
     if (count <= 0) {
-        bool anyLeft = false;
-        for (int p = 1; p <= kPortCount; ++p)
-            anyLeft = anyLeft || clientCount(p) > 0;
-        if (!anyLeft) {
-            SendToServer(WM_SERVER_QUIT, 0, 0);
-            RemoveWatchHook();
-        } else {
-            SendToServer(WM_SERVER_CLOSEPORT, port, 0);
-        }
+        PortEmptied(port);
     } else {
         SendActivation(lock, toHwnd(activeWindow(list, count)), true, port);
         if (!activeStays)
@@ -182,4 +225,25 @@ extern "C" HWND WINAPI GetActiveHwnd(int index)
     if (index >= 0 && index < kMaxClients)
         return toHwnd(list.entry[index]);
     return nullptr;
+}
+
+// The server's slow look at its clients, and the reader's when it finds the active window gone:
+// windows whose programs ended without leaving are dropped, the next window of the list becomes
+// the active one and is told so, and a port left without windows is closed (the server ended when
+// no port has any). Runs in the server process.
+extern "C" void WINAPI DropDeadClients(int port)
+{
+    RegistryMutex lock;
+    for (int p = 1; p <= kPortCount; ++p) {
+        if ((port > 0 && p != port) || clientCount(p) <= 0)
+            continue;
+        bool activeGone = DropDeadWindows(p);
+        if (clientCount(p) == 0) {
+            clearHeld(g_shared.Held);
+            PortEmptied(p);
+        } else if (activeGone) {
+            clearHeld(g_shared.Held);
+            SendActivation(lock, toHwnd(activeWindow(clientList(p), clientCount(p))), true, p);
+        }
+    }
 }

@@ -300,7 +300,7 @@ private:
         }
         emptyWakes_ = 0;
         g_process.failureEpisode[port_ - 1] = false;
-        DispatchByte(port_, first_, wakeCode_);
+        DispatchByte(port_, first_);
         drain();
     }
 
@@ -396,7 +396,7 @@ private:
             // A close waits for this reader: it stops between bytes rather than sending the rest
             // of a burst to a slow window, one bounded send after another.
             for (int i = 0; i < count && !closing(); ++i)
-                DispatchByte(port_, buffer[i], wakeCode_);
+                DispatchByte(port_, buffer[i]);
         }
         if (total > 0)
             g_process.failureEpisode[port_ - 1] = false;
@@ -479,7 +479,6 @@ private:
     DWORD mask_ = 0;
     unsigned char first_ = 0;
     bool waitPending_ = false;
-    std::uint8_t wakeCode_ = 0;
     int emptyWakes_ = 0;
     bool stopped_ = false;
 };

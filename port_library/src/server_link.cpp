@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "fennick/win32_common.h"
+#include "swibus.h"
 
 namespace swibus {
 
@@ -70,16 +71,82 @@ bool StartServerProgram(int failureBelow)
     return reinterpret_cast<INT_PTR>(result) >= failureBelow;
 }
 
-void SendToServer(UINT message, WPARAM wParam, LPARAM lParam)
+namespace {
+
+constexpr DWORD kServerPingBoundMs = 1000;
+
+// Whether the process behind this window runs the server program (not some other program that
+// took its window class): only that one may be ended when it hangs.
+bool IsServerProcess(HANDLE process)
+{
+    char image[MAX_PATH];
+    DWORD size = sizeof(image);
+    if (!QueryFullProcessImageNameA(process, 0, image, &size))
+        return false;
+    const char* name = strrchr(image, '\\');
+    name = name ? name + 1 : image;
+    return lstrcmpiA(name, kServerProgram) == 0;
+}
+
+// A server that stopped answering holds nothing the others need any more: its window is forgotten,
+// the ports it had open count as closed (the next registration opens them in a fresh server), it
+// is told to quit should it ever wake up, and a hung server program is ended so it frees the port.
+void ForgetServer(HWND server)
+{
+    InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_shared.ServerWindow), nullptr, server);
+    DWORD pid = 0;
+    if (IsWindow(server) && GetWindowThreadProcessId(server, &pid) && pid != GetCurrentProcessId()) {
+        PostMessageA(server, WM_SERVER_QUIT, 0, 0);
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+            if (IsServerProcess(process)) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 2000);
+            }
+            CloseHandle(process);
+        }
+    }
+    ForgetOpenPorts();
+}
+
+}  // namespace
+
+void ForgetOpenPorts()
+{
+    for (int port = 1; port <= kPortCount; ++port) {
+        PortRecord& rec = portRecord(port);
+        rec.Connected = 0;
+        rec.Comm = INVALID_HANDLE_VALUE;  // handles of a process that is gone
+        rec.Thread = nullptr;
+        rec.ThreadDone = nullptr;
+    }
+}
+
+HWND LiveServerWindow()
 {
     HWND server = g_shared.ServerWindow;
-    if (!server || !IsWindow(server)) {
-        server = FindServerWindow();
-        if (!server)
-            return;
-        g_shared.ServerWindow = server;
-    }
-    SendMessageA(server, message, wParam, lParam);
+    if (server && IsWindow(server))
+        return server;
+    server = FindServerWindow();
+    g_shared.ServerWindow = server;
+    return server;
+}
+
+ServerReply SendToServer(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND server = LiveServerWindow();
+    if (!server)
+        return ServerReply::Gone;
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutA(server, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kServerSendBoundMs,
+                            &ignored))
+        return ServerReply::Answered;
+    // Slow is not gone: a close waits for its reader and still answers other messages meanwhile.
+    // A server that does not even take an empty message is hung (or stopped) and counts as gone.
+    if (IsWindow(server) && SendMessageTimeoutA(server, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                                kServerPingBoundMs, &ignored))
+        return ServerReply::Slow;
+    ForgetServer(server);
+    return ServerReply::Gone;
 }
 
 }  // namespace swibus

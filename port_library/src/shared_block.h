@@ -127,8 +127,19 @@ void RemoveWatchHook();
 
 // server_link.cpp
 HWND FindServerWindow();
+// The server's window if one exists (refreshing ServerWindow), else null.
+HWND LiveServerWindow();
 bool StartServerProgram(int failureBelow);
-void SendToServer(UINT message, WPARAM wParam, LPARAM lParam);
+// Every message to the server is bounded: a server that hangs or dies holds up no client.
+inline constexpr DWORD kServerSendBoundMs = 2000;
+enum class ServerReply {
+    Answered,
+    Slow,  // it did not answer in time but is alive: the request is still handled
+    Gone,  // no server, or it stopped answering and was ended (its ports now count as closed)
+};
+ServerReply SendToServer(UINT message, WPARAM wParam, LPARAM lParam);
+// Marks every port closed: the process that held them is gone.
+void ForgetOpenPorts();
 
 // serial_port.cpp
 void InitPortLocks();

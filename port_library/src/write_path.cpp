@@ -41,7 +41,7 @@ bool RequestOpen(int port)
         HWND server = FindServerWindow();
         if (server) {
             g_shared.ServerWindow = server;
-            SendMessageA(server, WM_SERVER_OPENPORT, port, 0);
+            SendToServer(WM_SERVER_OPENPORT, port, 0);
             return true;
         }
         Sleep(20);

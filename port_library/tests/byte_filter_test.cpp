@@ -131,15 +131,15 @@ TEST(Routing, SpecialBytesAndRawPorts)
 TEST(WakeUp, SaverRunningFirstPressOnlyWakesAndItsReleaseIsSwallowed)
 {
     std::uint8_t wake = 0;
-    WakeDecision d = decideWake({true, false, true}, 'D', false, wake);
+    WakeDecision d = decideWake({true, false, true}, 'D', false, kLetters, wake);
     EXPECT_EQ(d.action, WakeAction::WakeScreen);
     EXPECT_TRUE(d.endSaver);
     EXPECT_FALSE(d.clearMonitorOff);
     EXPECT_EQ(wake, 'D');
     // The shell cleared SaverActive; the release is swallowed once.
-    EXPECT_EQ(decideWake({true, false, false}, 'd', true, wake).action, WakeAction::SwallowWakeRelease);
+    EXPECT_EQ(decideWake({true, false, false}, 'd', true, kLetters, wake).action, WakeAction::SwallowWakeRelease);
     EXPECT_EQ(wake, 0);
-    d = decideWake({true, false, false}, 'D', false, wake);
+    d = decideWake({true, false, false}, 'D', false, kLetters, wake);
     EXPECT_EQ(d.action, WakeAction::Deliver);
     EXPECT_TRUE(d.restartIdleTimers);
 }
@@ -155,7 +155,7 @@ TEST(WakeUp, ReleaseOfADeliveredPressIsDeliveredWhenTheSaverStartedInBetween)
         ByteDecision r = routeByte(std::uint8_t(b), true, kLetters, kLetters, f.held);
         if (r.route != ByteRoute::Client)
             return;
-        WakeDecision d = decideWake(screen, r.value, r.release, wake);
+        WakeDecision d = decideWake(screen, std::uint8_t(b), r.release, kLetters, wake);
         if (d.action == WakeAction::Deliver || d.action == WakeAction::DeliverAndWake)
             delivered += char(r.value);
         if (d.endSaver)
@@ -178,17 +178,67 @@ TEST(WakeUp, ReleaseOfADeliveredPressIsDeliveredWhenTheSaverStartedInBetween)
 TEST(WakeUp, MonitorOffAndWakeUpSwitchedOff)
 {
     std::uint8_t wake = 0;
-    WakeDecision d = decideWake({true, true, false}, 'J', false, wake);
+    WakeDecision d = decideWake({true, true, false}, 'J', false, kLetters, wake);
     EXPECT_EQ(d.action, WakeAction::WakeScreen);
     EXPECT_TRUE(d.clearMonitorOff);
     EXPECT_FALSE(d.endSaver);
     // Another byte than the waking code's release is delivered.
-    EXPECT_EQ(decideWake({true, false, false}, 'L', false, wake).action, WakeAction::Deliver);
+    EXPECT_EQ(decideWake({true, false, false}, 'L', false, kLetters, wake).action, WakeAction::Deliver);
     EXPECT_EQ(wake, 'J');
     // With wake-up off a sleeping screen does not stop delivery and timers are left alone.
     std::uint8_t none = 0;
-    d = decideWake({false, true, true}, 'D', false, none);
+    d = decideWake({false, true, true}, 'D', false, kLetters, none);
     EXPECT_EQ(d.action, WakeAction::Deliver);
     EXPECT_FALSE(d.restartIdleTimers);
     EXPECT_EQ(none, 0);
+}
+
+// What the reader does with each byte, the wake code kept in the held codes' wake slot as the
+// shell keeps it; `activate` stands for another window becoming the port's active one.
+struct WakeReplay {
+    const std::uint8_t* codes;
+    HeldCodes held{};
+    ScreenState screen{true, false, false};
+    std::string delivered;
+
+    void feed(const std::string& bytes)
+    {
+        for (char c : bytes) {
+            std::uint8_t b = std::uint8_t(c);
+            ByteDecision r = routeByte(b, true, codes, kLetters, held);
+            if (r.route != ByteRoute::Client)
+                continue;
+            WakeDecision d = decideWake(screen, b, r.release, codes, held.slot[kWakeSlot]);
+            if (d.action == WakeAction::Deliver || d.action == WakeAction::DeliverAndWake)
+                delivered += char(r.value);
+            if (d.endSaver)
+                screen.saverActive = false;
+        }
+    }
+    void activate() { clearHeld(held); }
+};
+
+TEST(WakeUp, AnActivationChangeForgetsTheWakeCodeSoNoDeliveredReleaseIsSwallowed)
+{
+    WakeReplay r{kLetters, {}, {true, false, false}, {}};
+    r.screen.saverActive = true;
+    r.feed("J");  // wakes the screen only
+    r.activate();
+    r.feed("jJj");  // the orphan release is dropped; the next press and its release are the user's
+    EXPECT_EQ(r.delivered, "Jj");
+}
+
+TEST(WakeUp, TheWakeReleaseIsMatchedByItsOwnCodeNotByItsLetter)
+{
+    // Switch 2 sends "S"/"s" and reaches clients as Down's letter: waking with "S" must not swallow
+    // Down's own release.
+    static const std::uint8_t codes[] = "LlRrUuDdJjSs";
+    WakeReplay r{codes, {}, {true, false, false}, {}};
+    r.screen.saverActive = true;
+    r.feed("S");
+    r.screen.saverActive = false;
+    r.feed("Dd");
+    EXPECT_EQ(r.delivered, "Dd");
+    r.feed("sDd");  // its own release is swallowed, nothing else
+    EXPECT_EQ(r.delivered, "DdDd");
 }

@@ -2,6 +2,7 @@
 processes and the virtual device on a pseudo serial line."""
 import os
 import signal
+import threading
 import time
 
 import fennick_harness as h
@@ -11,7 +12,7 @@ WM_CLOSE = 0x10
 WM_SYSCOMMAND = 0x112
 SC_SCREENSAVE = 0xF140
 (CMD_UNREGISTER, CMD_REGISTER, CMD_SETACTIVE, CMD_WRITE, CMD_MOUSEFILTER, CMD_SHEET, CMD_SHEETEX, CMD_DIE,
- CMD_CLOSE_ALL) = range(0x8001, 0x800A)
+ CMD_CLOSE_ALL, CMD_HANG) = range(0x8001, 0x800B)
 PSM_SETCURSEL = 0x465
 PSM_GETCURRENTPAGEHWND = 0x476
 CB_SETCURSEL = 0x14E
@@ -295,6 +296,18 @@ def test_wake_up_after_the_screen_saver_started():
             device.send(b"dUuDd", gap_ms=30)
             got = client.wait_received(b"UuJjDdUuDd")
             h.check(got == b"UuJjDdUuDd", "a release was swallowed by the wake-up: %r" % got)
+            # A press wakes the screen, then another window takes the port: the wake-up is forgotten
+            # with the held switches, so the new window's next press and release both arrive.
+            client.post(hwnd, WM_SYSCOMMAND, SC_SCREENSAVE, 0)
+            time.sleep(0.5)
+            device.send(b"J")
+            time.sleep(0.5)
+            other = Client()
+            (second, _), = other.windows()
+            device.send(b"jJj", gap_ms=30)
+            got = other.wait_received(b"Jj", second)
+            h.check(got == b"Jj", "after a wake-up and a change of window the new window got %r" % got)
+            other.close()
         finally:
             client.close()
     settle()
@@ -546,6 +559,132 @@ def test_a_stopped_client_holds_up_no_one():
     settle()
 
 
+
+def kill_wine_process(marker):
+    """Kills the Windows program whose command line holds `marker` (not its wrapper, nor what it
+    started): a program that crashes."""
+    pid = session_process(marker)
+    h.check(pid is not None, "no process for %s" % marker)
+    os.kill(pid, signal.SIGKILL)
+
+
+def test_a_program_that_dies_leaves_the_switches_to_the_others():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        keeper = Client("--class", "KeeperClient")
+        dying = Client("--class", "DyingClient")
+        try:
+            (kept, _), = keeper.windows()
+            dying.windows()
+            slave = device.control.command("STATUS").split()[1]
+            kill_wine_process("DyingClient")
+            time.sleep(0.3)
+            started = time.monotonic()
+            device.send(b"Ll", gap_ms=15)
+            h.check(keeper.wait_received(b"Ll", kept, timeout=2.0) == b"Ll",
+                    "the remaining program got %r after the active one died" % keeper.received(kept))
+            told = "activate %d 1 1" % kept
+            h.check(h.eventually(lambda: keeper.snapshot().count(told) == 2, timeout=2.0),
+                    "the remaining program was not told it is active again:\n" + "\n".join(keeper.snapshot()))
+            print("  switches back on the remaining program %.1f s after the byte" % (time.monotonic() - started),
+                  flush=True)
+            # The last program dies too: the server closes the line and ends by itself.
+            kill_wine_process("KeeperClient")
+            h.check(wait_server_gone(timeout=5.0), "swibus.exe still runs 5 s after its last client died")
+            h.check(descriptors_on(slave) == 0, "the line is still open after the server ended")
+        finally:
+            dying.kill()
+            keeper.kill()
+    settle()
+
+
+def test_a_server_that_stops_answering_holds_up_no_client():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        first = Client("--class", "BeforeTheHang")
+        second = None
+        server = None
+        try:
+            (one, _), = first.windows()
+            server = session_process("swibus.exe")
+            h.check(server is not None, "swibus.exe process not found")
+            os.kill(server, signal.SIGSTOP)
+            first.post(one, CMD_UNREGISTER)
+            line = first.wait_for(lambda l: l.startswith("unregister "), timeout=30, what="the unregistration")[0]
+            took = int(line.split()[3])
+            h.check(took < 6000, "UnRegisterFromDLL waited %d ms on a server that does not answer" % took)
+            second = Client()
+            (two, result), = second.windows(timeout=60)
+            h.check(result == 1, "RegisterToDLL beside a hung server gave %d" % result)
+            h.check(wait_working(second, device, b"Ll") is not None,
+                    "no working port for the next program: %r" % second.received())
+            print("  unregistration beside a stopped server returned after %d ms" % took, flush=True)
+        finally:
+            if server:
+                try:
+                    os.kill(server, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            if second:
+                second.close()
+            first.close()
+    settle()
+
+
+def interleaves(stream, first, second):
+    """Whether `stream` is `first` and `second` merged, each in its own order."""
+    reachable = {(0, 0)}
+    for byte in stream:
+        reachable = {(i + 1, j) for i, j in reachable if i < len(first) and first[i] == byte} | \
+                    {(i, j + 1) for i, j in reachable if j < len(second) and second[j] == byte}
+        if not reachable:
+            return False
+    return (len(first), len(second)) in reachable
+
+
+def test_a_program_registering_while_the_active_one_hangs_gets_the_switches():
+    fresh_settings()
+    with h.VirtualDevice(com=1) as device:
+        hanging = Client("--class", "HangingClient")
+        late = None
+        try:
+            (a, _), = hanging.windows()
+            time.sleep(0.3)
+            stream = (b"LlRrUuDdJj" * 15)[:150]  # a byte every 100 ms for 15 s
+
+            def box():
+                for at in range(0, len(stream), 10):
+                    device.send(stream[at:at + 10], gap_ms=100)
+                    time.sleep(0.1)
+            sender = threading.Thread(target=box)
+            sender.start()
+            time.sleep(1.0)
+            hanging.post(a, CMD_HANG, 0, 8000)
+            time.sleep(1.0)
+            late = Client("--class", "LateClient")
+            (b, _), = late.windows()
+            ready_ms = int(late.wait_for(lambda l: l.startswith("ready "))[0].split()[3])
+            h.check(late.find(lambda l: l == "activate %d 1 1" % b, timeout=2.0),
+                    "the program registered during the hang was not told it is active")
+            time.sleep(2.0)
+            h.check(len(late.received(b)) >= 10, "the new active program gets no bytes during the hang: %r"
+                    % late.received(b))
+            sender.join()
+            hanging.wait_for(lambda l: l == "hang over", timeout=20, what="the end of the hang")
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and len(hanging.received(a)) + len(late.received(b)) < len(stream):
+                time.sleep(0.2)
+            got_a, got_b = hanging.received(a), late.received(b)
+            print("  registration during the hang took %d ms; the hung program got %d bytes, the new one %d"
+                  % (ready_ms, len(got_a), len(got_b)), flush=True)
+            h.check(interleaves(stream, got_a, got_b),
+                    "bytes lost or out of order across the hang:\nsent %r\nA got %r\nB got %r" % (stream, got_a, got_b))
+        finally:
+            if late:
+                late.close()
+            hanging.close()
+    settle()
+
 def test_mouse_filter_turns_one_left_press_into_a_right_click():
     fresh_settings()
     with h.VirtualDevice(com=1):
@@ -638,6 +777,9 @@ if __name__ == "__main__":
         test_adapter_plugged_late_and_pulled_out_again_and_again,
         test_open_request_during_a_close_waits_for_it,
         test_a_stopped_client_holds_up_no_one,
+        test_a_program_that_dies_leaves_the_switches_to_the_others,
+        test_a_server_that_stops_answering_holds_up_no_client,
+        test_a_program_registering_while_the_active_one_hangs_gets_the_switches,
         test_settings_sheet_moves_the_port_and_saves,
         test_mouse_filter_turns_one_left_press_into_a_right_click,
     ])

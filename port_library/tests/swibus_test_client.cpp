@@ -18,6 +18,7 @@
 //   WM_APP+4 WriteToPort of the byte lParam   WM_APP+5 mouse filter (wParam on/off)
 //   WM_APP+6 PoortInstellingen   WM_APP+7 PoortInstellingenEx(wParam port, "Port test", lParam pages)
 //   WM_APP+8 quit without unregistering (a client that dies)   WM_APP+9 close every window
+//   WM_APP+10 stop handling messages for lParam ms (a program that hangs)
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -37,6 +38,7 @@ enum Command : UINT {
     kSheetEx,
     kDie,
     kCloseAll,
+    kHang,
 };
 
 struct ClientState {
@@ -87,8 +89,16 @@ DWORD WINAPI WriteOnceClosing(LPVOID)
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case kUnregister:
-        Say("unregister %lu %d", Id(window), UnRegisterFromDLL(window));
+    case kUnregister: {
+        DWORD started = GetTickCount();
+        int result = UnRegisterFromDLL(window);
+        Say("unregister %lu %d %lu", Id(window), result, static_cast<unsigned long>(GetTickCount() - started));
+        return 0;
+    }
+    case kHang:
+        Say("hang %lu", static_cast<unsigned long>(lParam));
+        Sleep(static_cast<DWORD>(lParam));
+        Say("hang over");
         return 0;
     case kRegister:
         Say("register %lu %d", Id(window), RegisterToDLL(window));
@@ -154,7 +164,7 @@ LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             PostQuitMessage(0);
         return 0;
     default:
-        if (message >= kUnregister && message <= kCloseAll)
+        if (message >= kUnregister && message <= kHang)
             return OnCommand(window, message, wParam, lParam);
         return DefWindowProcA(window, message, wParam, lParam);
     }
