@@ -393,8 +393,13 @@ void onSettingsCommand(HWND dialog, int id, int code)
     case IDC_NEW_PROFILE: onNewProfile(dialog); break;
     case IDC_DELETE_PROFILE: onDeleteProfile(dialog); break;
     case IDC_OPEN_LINKS:
+        // Links edited over lists that lack the file's would either be lost or wipe the file.
+        if (!ctx.readLinks()) {
+            message(dialog, IDS_LINKS_UNREADABLE, kCaption, MB_OK | MB_ICONWARNING);
+            break;
+        }
         DialogBoxParamA(*ctx.languageModule, DLG_PROFLINKS, dialog, linksProc, 0);
-        WriteLinkFile(ctx.folder, *ctx.links);
+        ctx.writeLinks();
         break;
     case IDOK:
         collectAndSave(dialog);
