@@ -425,7 +425,7 @@ void onNewProfileOk(HWND dialog)
 {
     std::string name = controlText(dialog, IDC_NEW_PROFILE_NAME, kNewNameRead - 1);
     std::string path = ctx.folder + name + kProfileExtension;
-    int refusal = CheckNewProfileName(name, GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    int refusal = CheckNewProfileName(name, GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, ctx.folder);
     if (refusal != kNameAccepted) {
         message(dialog, refusal, kCaption, MB_OK | MB_ICONWARNING);
         SetFocus(GetDlgItem(dialog, IDC_NEW_PROFILE_NAME));
