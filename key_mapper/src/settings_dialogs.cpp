@@ -659,12 +659,16 @@ void onLinksCommand(HWND dialog, int id)
         break;
     }
     case IDOK: {
-        // A default profile whose file has gone shows no name; ticked, it stays as it was.
+        // Ticked with no name (nothing chosen yet, or a default whose file has gone) is said: a
+        // default that switches to nothing, or to a missing file, is never kept silently.
+        bool useDefault = IsDlgButtonChecked(dialog, IDC_USE_DEFAULT_PROFILE) == BST_CHECKED;
         std::string chosen = controlText(dialog, IDC_DEFAULT_PROFILE, kLinkTextLength - 1);
-        if (IsDlgButtonChecked(dialog, IDC_USE_DEFAULT_PROFILE) != BST_CHECKED)
-            ctx.links->DefaultProfile.clear();
-        else if (!chosen.empty())
-            ctx.links->DefaultProfile = chosen;
+        if (useDefault && chosen.empty()) {
+            message(dialog, IDS_NO_DEFAULT_PROFILE, kCaption, MB_OK | MB_ICONWARNING);
+            SetFocus(GetDlgItem(dialog, IDC_DEFAULT_PROFILE));
+            break;
+        }
+        ctx.links->DefaultProfile = useDefault ? chosen : std::string();
         EndDialog(dialog, 1);
         break;
     }
