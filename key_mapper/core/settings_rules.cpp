@@ -55,12 +55,14 @@ ButtonDef CollectButton(const ButtonControls& controls, const ButtonDef* shown)
     return button;
 }
 
-int CheckNewProfileName(std::string_view name, bool fileExists)
+int CheckNewProfileName(std::string_view name, bool fileExists, std::string_view folder)
 {
     if (name.empty())
         return kNameEmpty;
     if (HasForbiddenProfileCharacter(name))
         return kNameForbiddenCharacter;
+    if (folder.size() + name.size() + std::string_view(kProfileExtension).size() > kMaxProfilePathLength)
+        return kNameTooLong;
     if (fileExists)
         return kNameExists;
     return kNameAccepted;

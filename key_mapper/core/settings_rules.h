@@ -48,7 +48,11 @@ inline constexpr int kNameAccepted = 0;
 inline constexpr int kNameEmpty = 33;
 inline constexpr int kNameForbiddenCharacter = 34;
 inline constexpr int kNameExists = 35;
-int CheckNewProfileName(std::string_view name, bool fileExists);
+inline constexpr int kNameTooLong = 38;
+// A profile's path is kept in 259 characters (the registry value, the dialogs, the file
+// functions): folder + name + ".bpf" must fit, or the profile's edits would go nowhere.
+inline constexpr size_t kMaxProfilePathLength = 259;
+int CheckNewProfileName(std::string_view name, bool fileExists, std::string_view folder = {});
 
 // Why a link is refused, by the language string that says so; 0 when it is accepted.
 inline constexpr int kLinkAccepted = 0;

@@ -96,26 +96,40 @@ bool WriteKeySettings(const KeySettings& settings)
     return written;
 }
 
-LinkSettings ReadLinkFile(const std::string& programFolder)
+bool ReadLinkFile(const std::string& programFolder, LinkSettings& settings)
 {
-    return ReadLinkSettings(LinkFile(programFolder + kLinkFileName));
+    std::string path = programFolder + kLinkFileName;
+    // The private-profile reader answers a file it cannot open with the defaults, as if it
+    // were missing: whether it could be opened is asked first.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        settings = LinkSettings();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    CloseHandle(file);
+    settings = ReadLinkSettings(LinkFile(path));
+    return true;
 }
 
 bool WriteLinkFile(const std::string& programFolder, const LinkSettings& settings)
 {
     std::string path = programFolder + kLinkFileName;
-    std::string count = std::to_string(settings.links.size());
-    bool written =
-        WritePrivateProfileStringA(kLinkSettingsSection, "NrKnownProfiles", count.c_str(), path.c_str()) &&
-        WritePrivateProfileStringA(kLinkSettingsSection, "DefaultProfile",
-                                   StoredButtonText(settings.DefaultProfile).c_str(), path.c_str());
+    bool written = true;
     for (size_t i = 0; i < settings.links.size(); ++i) {
         std::string text = LinkSectionText(settings.links[i]);
         if (!WritePrivateProfileSectionA(LinkSectionName(static_cast<int>(i + 1)).c_str(), text.c_str(),
                                          path.c_str()))
             written = false;
     }
-    return written;
+    // A count over sections that were not all written would make the next start read old ones.
+    if (!written)
+        return false;
+    std::string count = std::to_string(settings.links.size());
+    return WritePrivateProfileStringA(kLinkSettingsSection, "DefaultProfile",
+                                      StoredButtonText(settings.DefaultProfile).c_str(), path.c_str()) &&
+           WritePrivateProfileStringA(kLinkSettingsSection, "NrKnownProfiles", count.c_str(), path.c_str());
 }
 
 ForegroundWindow DescribeWindow(HWND window)

@@ -21,9 +21,14 @@ KeySettings ReadKeySettings();
 // Both values to HKEY_CURRENT_USER, the key created when needed.
 bool WriteKeySettings(const KeySettings& settings);
 
-// "fkconfig.ini" in the program folder; a missing file gives empty lists.
-LinkSettings ReadLinkFile(const std::string& programFolder);
-// The link count, the default profile and every link section; known applications are left alone.
+// "fkconfig.ini" in the program folder into `settings`; a missing file gives empty lists. False
+// (and empty lists) when the file is there but cannot be opened (held by another program, a
+// folder that does not answer): the lists then do not hold what the file holds, and writing
+// them would wipe the user's links.
+bool ReadLinkFile(const std::string& programFolder, LinkSettings& settings);
+// Every link section, the default profile, then the link count; known applications are left
+// alone. The count goes last: a program ended half-way never leaves a count that reaches past
+// the sections written.
 bool WriteLinkFile(const std::string& programFolder, const LinkSettings& settings);
 
 // Class, program file and title of a top-level window.

@@ -36,6 +36,7 @@ struct KeyMapper {
     ButtonTable table = {};
     SwitchDispatcher dispatcher;
     LinkSettings links;
+    bool linksUnread = false;  // "fkconfig.ini" was there but could not be read: it is not written
     ActivationFilter activation;
     uint32_t joystickButtons = 0;
     HMODULE languageModule = nullptr;
@@ -132,10 +133,27 @@ void switchToProfile(const std::string& name)
 
 void writeSettings() { WriteKeySettings(g.settings); }
 
+// Until the link file has been read whole, the lists hold nothing of it: it is tried again, and
+// never written over.
+bool readLinks()
+{
+    if (!g.linksUnread)
+        return true;
+    g.linksUnread = !ReadLinkFile(g.folder, g.links);
+    return !g.linksUnread;
+}
+
+void writeLinks()
+{
+    if (!g.linksUnread)
+        WriteLinkFile(g.folder, g.links);
+}
+
 void openSettings(HWND window)
 {
     SettingsContext context{g.folder,         &g.languageModule, &g.settings.CurLang, &g.composeMacro, g.profiles.get(),
-                            &g.table,         &g.settings.CurProfile, &g.links,       writeSettings};
+                            &g.table,         &g.settings.CurProfile, &g.links,       writeSettings,
+                            readLinks,        writeLinks};
     RunSettingsDialog(window, context);
     if (g.languagePending) {
         g.languagePending = false;
@@ -199,6 +217,7 @@ LRESULT onActivationReport(HWND window, HWND activated)
 
 void onForegroundChanged(HWND topLevel)
 {
+    readLinks();
     if (g.links.links.empty())
         return;
     std::optional<std::string> target = ProfileForWindow(g.links, DescribeWindow(topLevel), g.settings.CurProfile);
@@ -271,7 +290,7 @@ void shutDown(HWND window)
     if (g.trayMenu)
         DestroyMenu(g.trayMenu);
     g.trayMenu = nullptr;
-    WriteLinkFile(g.folder, g.links);
+    writeLinks();
     WriteKeySettings(g.settings);
     Win32Effects effects(g.effects);
     g.dispatcher.releaseAll(effects);
@@ -379,7 +398,7 @@ HWND StartKeyMapper(HINSTANCE instance, const StartOptions& options, const KeySe
 
     InitializeHookwatchA(folder);
     RegisterCBTHook(g.window);
-    g.links = ReadLinkFile(g.folder);
+    g.linksUnread = !ReadLinkFile(g.folder, g.links);
     if (services.port)
         services.port->registerWindow(g.window);
     if (services.joystick)

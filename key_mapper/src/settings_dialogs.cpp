@@ -11,6 +11,7 @@
 #include "fennick_key/command_list_file.h"
 #include "fennick_key/language_resources.h"
 #include "key_settings.h"
+#include "command_list.h"
 #include "settings_rules.h"
 
 namespace fennick::key {
@@ -156,6 +157,13 @@ void refreshRows(HWND dialog)
         refreshRow(dialog, n, (*ctx.table)[n]);
 }
 
+// A profile handed over as "C:\X\MAIN.bpf" is the one the rows show as "C:\x\main.bpf": file
+// names are compared as the file system does, without regard to case.
+bool sameProfile(const std::string& a, const std::string& b)
+{
+    return EqualsNoCase(ctx.profiles->PathOf(a.c_str()), ctx.profiles->PathOf(b.c_str()));
+}
+
 void collectAndSave(HWND dialog)
 {
     ButtonTable rows;
@@ -173,7 +181,7 @@ void collectAndSave(HWND dialog)
         }
         rows[n] = CollectButton(controls, &shownRows[n]);
     }
-    if (shownProfile == *ctx.currentProfile) {
+    if (sameProfile(shownProfile, *ctx.currentProfile)) {
         *ctx.table = rows;
         ctx.profiles->Save(ctx.currentProfile->c_str(), *ctx.table);
     } else if (!shownProfile.empty()) {
@@ -197,6 +205,21 @@ void makeSelectedProfileCurrent(HWND dialog)
     ctx.writeSettings();
     ctx.profiles->Load(ctx.currentProfile->c_str(), *ctx.table);
     refreshRows(dialog);
+}
+
+bool existingFile(const std::string& profile)
+{
+    std::string path = ctx.profiles->PathOf(profile.c_str());
+    DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Whether the profile is a file of the program folder's list, not one of the same name elsewhere.
+bool inProgramFolder(const std::string& profile)
+{
+    std::string path = ctx.profiles->PathOf(profile.c_str());
+    size_t slash = path.find_last_of("\\/");
+    return slash != std::string::npos && EqualsNoCase(path.substr(0, slash + 1), ctx.folder);
 }
 
 void centreTopmost(HWND dialog)
@@ -228,18 +251,19 @@ void onSettingsInit(HWND dialog)
     std::vector<std::string> names = ctx.profiles->List();
     fillCombo(profileList(dialog), names);
     int current = FindCurrentProfile(names, *ctx.currentProfile);
-    if (current >= 0) {
+    if (current >= 0 && inProgramFolder(*ctx.currentProfile)) {
         SendMessageA(profileList(dialog), CB_SETCURSEL, current, 0);
+        ctx.profiles->Load(ctx.currentProfile->c_str(), *ctx.table);
+        refreshRows(dialog);
+    } else if (existingFile(*ctx.currentProfile) || (names.empty() && !ctx.currentProfile->empty())) {
+        // The current profile lives elsewhere (a command line, a hand-over, a folder of its own):
+        // it stays current and its rows are shown (OK saves them there); the list shows none of
+        // the folder's profiles until one is chosen.
         ctx.profiles->Load(ctx.currentProfile->c_str(), *ctx.table);
         refreshRows(dialog);
     } else if (!names.empty()) {
         SendMessageA(profileList(dialog), CB_SETCURSEL, 0, 0);
         makeSelectedProfileCurrent(dialog);
-    } else if (!ctx.currentProfile->empty()) {
-        // No profile in the program folder, the current one lives elsewhere: its rows are shown
-        // (and OK saves them there), never blank rows that save nothing.
-        ctx.profiles->Load(ctx.currentProfile->c_str(), *ctx.table);
-        refreshRows(dialog);
     }
     enableDelete(dialog);
 }
@@ -393,8 +417,13 @@ void onSettingsCommand(HWND dialog, int id, int code)
     case IDC_NEW_PROFILE: onNewProfile(dialog); break;
     case IDC_DELETE_PROFILE: onDeleteProfile(dialog); break;
     case IDC_OPEN_LINKS:
+        // Links edited over lists that lack the file's would either be lost or wipe the file.
+        if (!ctx.readLinks()) {
+            message(dialog, IDS_LINKS_UNREADABLE, kCaption, MB_OK | MB_ICONWARNING);
+            break;
+        }
         DialogBoxParamA(*ctx.languageModule, DLG_PROFLINKS, dialog, linksProc, 0);
-        WriteLinkFile(ctx.folder, *ctx.links);
+        ctx.writeLinks();
         break;
     case IDOK:
         collectAndSave(dialog);
@@ -420,7 +449,7 @@ void onNewProfileOk(HWND dialog)
 {
     std::string name = controlText(dialog, IDC_NEW_PROFILE_NAME, kNewNameRead - 1);
     std::string path = ctx.folder + name + kProfileExtension;
-    int refusal = CheckNewProfileName(name, GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    int refusal = CheckNewProfileName(name, GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, ctx.folder);
     if (refusal != kNameAccepted) {
         message(dialog, refusal, kCaption, MB_OK | MB_ICONWARNING);
         SetFocus(GetDlgItem(dialog, IDC_NEW_PROFILE_NAME));
@@ -654,12 +683,16 @@ void onLinksCommand(HWND dialog, int id)
         break;
     }
     case IDOK: {
-        // A default profile whose file has gone shows no name; ticked, it stays as it was.
+        // Ticked with no name (nothing chosen yet, or a default whose file has gone) is said: a
+        // default that switches to nothing, or to a missing file, is never kept silently.
+        bool useDefault = IsDlgButtonChecked(dialog, IDC_USE_DEFAULT_PROFILE) == BST_CHECKED;
         std::string chosen = controlText(dialog, IDC_DEFAULT_PROFILE, kLinkTextLength - 1);
-        if (IsDlgButtonChecked(dialog, IDC_USE_DEFAULT_PROFILE) != BST_CHECKED)
-            ctx.links->DefaultProfile.clear();
-        else if (!chosen.empty())
-            ctx.links->DefaultProfile = chosen;
+        if (useDefault && chosen.empty()) {
+            message(dialog, IDS_NO_DEFAULT_PROFILE, kCaption, MB_OK | MB_ICONWARNING);
+            SetFocus(GetDlgItem(dialog, IDC_DEFAULT_PROFILE));
+            break;
+        }
+        ctx.links->DefaultProfile = useDefault ? chosen : std::string();
         EndDialog(dialog, 1);
         break;
     }

@@ -24,6 +24,8 @@ struct SettingsContext {
     std::string* currentProfile;
     LinkSettings* links;
     void (*writeSettings)();  // the registry values, after the dialog changed the current profile
+    bool (*readLinks)();      // false while "fkconfig.ini" cannot be read: the links are not shown
+    void (*writeLinks)();     // "fkconfig.ini", unless it could not be read
 };
 
 // Runs BUTTONDEFBOX modally unless it is open already; returns how it closed (1 OK, 2 Cancel,

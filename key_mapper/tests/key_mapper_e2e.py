@@ -404,6 +404,38 @@ def test_silent_start_with_a_path_ignores_the_path_and_the_session_end_releases_
             watcher.stop()
 
 
+def test_a_link_file_that_could_not_be_read_at_start_is_not_written_over():
+    """Another program held "fkconfig.ini" when the key mapper started, then let go: the shut-down
+    writes nothing over the links the key mapper never read."""
+    Running.stop()
+    install()
+    h.reg_delete_key(KEY)
+    h.reg("add", KEY, "/v", "CurProfile", "/t", "REG_SZ", "/d", windows_path(FOLDER) + "\\main.bpf", "/f")
+    path = os.path.join(FOLDER, "fkconfig.ini")
+    with open(path, "rb") as before:
+        original = before.read()
+    holder = Lines(h.start("key_probe.exe", "hold", windows_path(path)))
+    mapper = None
+    with h.VirtualDevice(com=1):
+        try:
+            h.check(holder.wait_for(lambda line: line.startswith("ready"), timeout=60),
+                    "the link file is not held: %r" % holder.snapshot())
+            mapper = start_key_mapper("-silent")
+            window = h.wait_window("FennickKey", "FennickKey")
+            h.check(window, "the key mapper's window did not appear")
+            h.probe("send", window, 0, 0, 0)  # answered from its message loop: start-up is over
+            holder.stop()
+            h.probe("post", window, WM_CLOSE, 0, 0)
+            h.check(mapper.process.wait(timeout=30) == 0, "exit code %s" % mapper.process.returncode)
+        finally:
+            if mapper:
+                mapper.stop()
+            holder.stop()
+    with open(path, "rb") as after:
+        written = after.read()
+    h.check(written == original, "fkconfig.ini was written over:\n%s" % written.decode("latin-1"))
+
+
 def main():
     h.main(TESTS, cleanup=Running.stop)
 
@@ -419,6 +451,7 @@ TESTS = [
     test_another_program_taking_the_port_lets_go_of_the_held_key,
     test_shut_down_writes_links_and_registry_and_leaves_no_key_down,
     test_silent_start_with_a_path_ignores_the_path_and_the_session_end_releases_keys,
+    test_a_link_file_that_could_not_be_read_at_start_is_not_written_over,
 ]
 
 if __name__ == "__main__":

@@ -6,6 +6,8 @@
 //   key_probe hang <class>              a hidden window that stops answering at its first WM_APP message
 //   key_probe front <hwnd>              brings the window to the front; exit 1 when it did not get there
 //   key_probe keys                      prints the virtual keys the system holds down, one hex per line
+//   key_probe hold <file>               keeps the file open without sharing (as a program that locks
+//                                       it would); prints "ready" once it holds it, runs until killed
 // Every line is flushed at once so a driver reading the pipe sees events as they happen.
 #include <windows.h>
 #include <stdio.h>
@@ -128,6 +130,15 @@ int main(int argc, char** argv)
     }
     if (argc >= 3 && strcmp(argv[1], "front") == 0)
         return bringToFront(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(strtoull(argv[2], nullptr, 0))));
+    if (argc >= 3 && strcmp(argv[1], "hold") == 0) {
+        HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return 5;
+        printf("ready\n");
+        fflush(stdout);
+        Sleep(INFINITE);
+        return 0;
+    }
     if (argc >= 2 && strcmp(argv[1], "keys") == 0) {
         for (int vk = 1; vk < 256; ++vk) {
             if (GetAsyncKeyState(vk) & 0x8000)

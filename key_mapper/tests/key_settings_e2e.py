@@ -467,8 +467,76 @@ def test_current_profile_outside_an_empty_program_folder():
         mapper.stop()
 
 
+def test_a_profile_elsewhere_stays_current_and_the_macro_editor_closed_with_the_program_keeps_its_macros():
+    mapper = Mapper("ENG")
+    try:
+        write_profile("main", {1: (1, ord("K"), "")})
+        # Started with a profile of its own folder ("FennickKey.exe "...\My profiles\letters.bpf"",
+        # switch 1 "L"); the program folder has profiles too.
+        elsewhere = km.windows_path(os.path.join(FOLDER, "My profiles", "letters.bpf"))
+        h.reg("add", KEY, "/v", "CurProfile", "/t", "REG_SZ", "/d", elsewhere, "/f")
+        # A default profile whose file has gone.
+        with open(os.path.join(FOLDER, "fkconfig.ini"), "w", newline="\r\n") as out:
+            out.write("[FKSettings]\nNrKnownProfiles=0\nDefaultProfile=Gone\n")
+        mapper.start()
+        d = Dialog("FennickKey - Settings")
+        h.check(d.text(LIST) == "L" and d.text(TEXT + 2) == "Hi there$", "rows shown: %r, %r"
+                % (d.text(LIST), d.text(TEXT + 2)))
+        h.check(km.reg_text("CurProfile") == elsewhere, "CurProfile became %r" % km.reg_text("CurProfile"))
+
+        # A name too long for a path in the program folder is refused, never accepted and lost.
+        d.click(NEW)
+        new = Dialog("New profile")
+        new.set_text(1058, "n" * 250)
+        new.click(IDOK)
+        said = answer_message("FennickKey")
+        h.check(said.startswith("This profile name is too long"), "for a long name: %r" % said)
+        new.click(IDCANCEL)
+        h.check(new.closed(), "the new profile dialog stayed open")
+
+        # "Use a default profile" ticked with no profile chosen is said; unticked, no default is kept.
+        d.click(LINKS)
+        links = Dialog("Application links")
+        links.click(IDOK)
+        said = answer_message("FennickKey")
+        h.check(said.startswith("Please choose the default profile"), "for a default with no name: %r" % said)
+        links.click(1074)
+        links.click(IDOK)
+        h.check(links.closed(), "the links dialog stayed open")
+        d.sync()
+        h.check(read_ini("fkconfig.ini")["FKSettings"]["DefaultProfile"] == "", "the default profile: %r"
+                % dict(read_ini("fkconfig.ini")["FKSettings"]))
+        d.click(IDOK)
+        h.check(d.closed(), "the settings dialog stayed open")
+
+        # Opened again, the profile elsewhere is still the one shown. A custom macro saved in the
+        # macro editor, then the program closed as the installer closes it: the macro is kept.
+        h.probe("post", mapper.window, WM_COMMAND, 127, 0)
+        d = Dialog("FennickKey - Settings")
+        h.check(d.text(LIST) == "L", "reopened on switch 1 %r" % d.text(LIST))
+        d.click(BROWSE + 2)
+        editor = Dialog("Edit Macro")
+        editor.click(1056)
+        naming = Dialog("Enter name")
+        naming.set_text(1057, "Sign")
+        naming.click(IDOK)
+        h.check(naming.closed(), "the naming dialog stayed open")
+        editor.sync()
+        h.probe("post", mapper.window, WM_CLOSE, 0, 0)
+        code = mapper.process.process.wait(timeout=30)
+        h.check(code == 0, "closed with the macro editor open, the program ended with %s" % code)
+        with open(os.path.join(FOLDER, "custom.mcr"), "rb") as store:
+            saved = store.read()
+        h.check(saved == b"Sign".ljust(48, b"\0") + (9).to_bytes(4, "little") + b"Hi there$",
+                "custom.mcr holds %r" % saved)
+        h.check(km.reg_text("CurProfile") == elsewhere, "at the end CurProfile is %r" % km.reg_text("CurProfile"))
+    finally:
+        mapper.stop()
+
+
 TESTS = [test_settings_profiles_links_and_switches_in_english, test_one_profile_new_and_delete_in_italian,
-         test_current_profile_outside_an_empty_program_folder]
+         test_current_profile_outside_an_empty_program_folder,
+         test_a_profile_elsewhere_stays_current_and_the_macro_editor_closed_with_the_program_keeps_its_macros]
 
 if __name__ == "__main__":
     h.main(TESTS)

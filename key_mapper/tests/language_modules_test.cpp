@@ -80,7 +80,7 @@ TEST_F(LanguageModules, TheCodeChoosesTheModule)
 // ---- strings ----
 
 const int kRequiredStrings[] = {4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
-                                30, 31, 32, 33, 34, 35, 36, 37};
+                                30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40};
 
 std::wstring wideString(HMODULE module, UINT id)
 {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "settings_rules.h"
 
@@ -115,6 +116,11 @@ TEST(SettingsRules, NewProfileNamesAreCheckedInOrder)
     EXPECT_EQ(CheckNewProfileName("a:b", true), kNameForbiddenCharacter);
     EXPECT_EQ(CheckNewProfileName("Reading", true), kNameExists);
     EXPECT_EQ(CheckNewProfileName("Reading 2.0", false), kNameAccepted);
+    // Folder, name and ".bpf" in 259 characters, or the profile could never be written.
+    std::string folder = "C:\\Fennick\\";  // 11 characters
+    EXPECT_EQ(CheckNewProfileName(std::string(244, 'n'), false, folder), kNameAccepted);
+    EXPECT_EQ(CheckNewProfileName(std::string(245, 'n'), false, folder), kNameTooLong);
+    EXPECT_EQ(CheckNewProfileName(std::string(245, 'n') + ":", false, folder), kNameForbiddenCharacter);
 }
 
 TEST(SettingsRules, LinksNeedATypeANameAndAProfile)

@@ -47,29 +47,53 @@ RowKind rowKindOf(ItemKind kind)
     return RowKind::Text;
 }
 
-// The item a row stands for in a macro string, before "$" is doubled.
-std::string itemOf(const MacroRow& row)
+// A text row whose text the player would take for a pause, a key or a custom macro's bound
+// ("{MACRO Sign}" typed in the text field) is written as two text items, its closing "}"
+// apart: played one after the other they type exactly the row's text, in this player and in
+// any earlier one, and the editor joins them into one row again.
+bool needsSplitting(const MacroRow& row)
+{
+    return row.kind == RowKind::Text && classifyItem(row.text).kind != ItemKind::Text;
+}
+
+// The items a row stands for in a macro string, before "$" is doubled.
+std::vector<std::string> itemsOf(const MacroRow& row)
 {
     switch (row.kind) {
-    case RowKind::CustomStart: return std::string(kCustomStartPrefix) + row.name + "}";
-    case RowKind::CustomEnd: return std::string(kCustomEndPrefix) + row.name + "}";
-    default: return row.text;
+    case RowKind::CustomStart: return {std::string(kCustomStartPrefix) + row.name + "}"};
+    case RowKind::CustomEnd: return {std::string(kCustomEndPrefix) + row.name + "}"};
+    default: break;
+    }
+    if (needsSplitting(row))
+        return {row.text.substr(0, row.text.size() - 1), row.text.substr(row.text.size() - 1)};
+    return {row.text};
+}
+
+std::size_t serialisedLength(const MacroRow& row)
+{
+    std::size_t length = 0;
+    for (const std::string& item : itemsOf(row))
+        length += item.size() + static_cast<std::size_t>(std::count(item.begin(), item.end(), '$')) + 1;
+    return length;
+}
+
+void appendSerialised(std::string& out, const MacroRow& row)
+{
+    for (const std::string& item : itemsOf(row)) {
+        for (char c : item) {
+            out += c;
+            if (c == '$')
+                out += '$';
+        }
+        out += '$';
     }
 }
 
-std::size_t serialisedLength(const std::string& item)
+// A text item and a "}" item that together would not read as text are one typed row.
+bool splitTextRow(const std::string& item, const std::string* next)
 {
-    return item.size() + static_cast<std::size_t>(std::count(item.begin(), item.end(), '$')) + 1;
-}
-
-void appendSerialised(std::string& out, const std::string& item)
-{
-    for (char c : item) {
-        out += c;
-        if (c == '$')
-            out += '$';
-    }
-    out += '$';
+    return next && *next == "}" && classifyItem(item).kind == ItemKind::Text &&
+           classifyItem(item + "}").kind != ItemKind::Text;
 }
 
 }  // namespace
@@ -159,7 +183,7 @@ bool MacroList::addText(std::string_view field)
 {
     if (field.empty())
         return false;
-    insertRow(std::string(field.substr(0, kMaxRowTextLength)), RowKind::Text);
+    insertRow(std::string(field.substr(0, kMaxAddedTextLength)), RowKind::Text);
     return true;
 }
 
@@ -182,7 +206,14 @@ bool MacroList::addKey(std::size_t keyListRow)
 std::size_t MacroList::insertMacro(std::string_view macro)
 {
     std::vector<std::string> items = splitMacro(macro);
-    for (std::string& item : items) {
+    std::size_t inserted = 0;
+    for (std::size_t i = 0; i < items.size(); ++i, ++inserted) {
+        std::string& item = items[i];
+        if (splitTextRow(item, i + 1 < items.size() ? &items[i + 1] : nullptr)) {
+            insertRow(item + "}", RowKind::Text);
+            ++i;
+            continue;
+        }
         ItemClass kind = classifyItem(item);
         RowKind rowKind = rowKindOf(kind.kind);
         if (rowKind == RowKind::CustomStart)
@@ -192,7 +223,7 @@ std::size_t MacroList::insertMacro(std::string_view macro)
         else
             insertRow(std::move(item), rowKind);
     }
-    return items.size();
+    return inserted;
 }
 
 std::size_t MacroList::insertCustomMacro(std::string_view name, std::string_view macro)
@@ -263,7 +294,7 @@ std::size_t MacroList::serialisedSize(bool selectedOnly) const
     std::size_t size = 2;
     for (std::size_t i = 1; i < endMarker(); ++i) {
         if (!selectedOnly || rows_[i].selected)
-            size += serialisedLength(itemOf(rows_[i]));
+            size += serialisedLength(rows_[i]);
     }
     return size;
 }
@@ -273,7 +304,7 @@ std::string MacroList::serialise() const
     std::string out;
     out.reserve(serialisedSize(false));
     for (std::size_t i = 1; i < endMarker(); ++i)
-        appendSerialised(out, itemOf(rows_[i]));
+        appendSerialised(out, rows_[i]);
     return out;
 }
 
@@ -283,7 +314,7 @@ std::string MacroList::serialiseSelected() const
     out.reserve(serialisedSize(true));
     for (std::size_t i = 1; i < endMarker(); ++i) {
         if (rows_[i].selected)
-            appendSerialised(out, itemOf(rows_[i]));
+            appendSerialised(out, rows_[i]);
     }
     return out;
 }

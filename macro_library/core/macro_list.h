@@ -16,8 +16,9 @@ namespace fennick::macro {
 enum class RowKind : std::uint8_t { Text = 1, Key = 2, Pause = 3, CustomStart = 4, CustomEnd = 5 };
 
 // What a person may type: the text field and a text row hold 127 characters, a pause 6
-// digits, a custom macro name 46 characters.
+// digits, a custom macro name 46 characters. The text Add keeps the field's first 126.
 inline constexpr std::size_t kMaxRowTextLength = 127;
+inline constexpr std::size_t kMaxAddedTextLength = 126;
 inline constexpr std::size_t kMaxPauseDigits = 6;
 inline constexpr std::size_t kMaxCustomNameLength = 46;
 
@@ -69,13 +70,14 @@ public:
     std::size_t insertRow(std::string text, RowKind kind, std::string name = {});
 
     // The Add buttons. Each returns false, inserting nothing, for an empty field; a pause
-    // must be 1 to 6 digits. Text beyond 127 characters is not taken.
+    // must be 1 to 6 digits. Text beyond 126 characters is not taken.
     bool addText(std::string_view field);
     bool addPause(std::string_view digits);
     bool addKey(std::size_t keyListRow);
 
     // Every item of a macro string becomes a row at the insertion point; text after the
-    // last "$" is dropped. Returns the number of rows inserted.
+    // last "$" is dropped, and a text written in two items (see serialise) is one row again.
+    // Returns the number of rows inserted.
     std::size_t insertMacro(std::string_view macro);
     // A custom macro framed by its start and end rows.
     std::size_t insertCustomMacro(std::string_view name, std::string_view macro);
@@ -92,6 +94,8 @@ public:
     void clear();
 
     // The rows between the markers as a macro string: each item with "$" doubled, then "$".
+    // A text row the player would not type as it stands ("{MACRO x}", "{ENTER}") is written as
+    // its text without the closing "}", then "}": two text items that type exactly the row.
     std::string serialise() const;
     std::string serialiseSelected() const;
     // The bytes a serialisation needs, terminator included, counted before writing it.

@@ -40,6 +40,7 @@ struct Editor {
     CustomMacroStore store;
     CustomFileLoad storeState = CustomFileLoad::Missing;
     bool storeChanged = false;
+    bool closed = false;  // OK or Cancel ended it; otherwise its owner's end destroys it
     HWND dialog = nullptr;
     HWND rows = nullptr;  // the command list view
     HWND tooltip = nullptr;
@@ -277,17 +278,23 @@ void saveAsCustomMacro(Editor& e)
     e.storeChanged = true;
 }
 
-// Written whenever the editor closes, unless the file was not read whole. A failure that would
-// lose changes is said, with the chance to free the file and try again.
-void saveStore(Editor& e)
+// Written whenever the editor ends, unless the file was not read whole. A failure that would
+// lose changes is said over `owner`, with the chance to free the file and try again; with no
+// one to ask (the session is ending) it is tried once.
+void writeStore(Editor& e, HWND owner, bool mayAsk)
 {
     const char* path = e.request.storePath.c_str();
     if (!*path || !e.storeWritable())
         return;
-    while (!SaveCustomMacroFile(path, e.store) && e.storeChanged) {
-        if (tell(e, e.dialog, IDS_STORE_NOT_SAVED, MB_RETRYCANCEL | MB_ICONWARNING, path) != IDRETRY)
+    while (!SaveCustomMacroFile(path, e.store) && e.storeChanged && mayAsk) {
+        if (tell(e, owner, IDS_STORE_NOT_SAVED, MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND, path) != IDRETRY)
             break;
     }
+}
+
+void saveStore(Editor& e)
+{
+    writeStore(e, e.dialog, true);
     e.store.releaseAll();
 }
 
@@ -363,6 +370,7 @@ void startEditing(Editor& e)
 
 void close(Editor& e, bool accepted)
 {
+    e.closed = true;
     if (accepted && e.result)
         *e.result = e.list.serialise();
     saveStore(e);
@@ -615,6 +623,14 @@ void onDestroy(Editor& e)
 {
     POINT nowhere = {};
     endDrag(e, false, nowhere);
+    // Destroyed with its owner (the program closed, by a person or an installer): the custom
+    // macros of this sitting are saved as Cancel saves them, and no composed macro is handed
+    // back. The dialog is going, so a question about the file stands on its own.
+    if (!e.closed) {
+        e.closed = true;
+        writeStore(e, nullptr, true);
+        e.store.releaseAll();
+    }
     for (HICON& icon : e.icons) {
         if (icon)
             DestroyIcon(icon);
@@ -668,6 +684,11 @@ INT_PTR CALLBACK editorDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         // Said over the editor, not before it appears.
         ShowWindow(dialog, SW_SHOW);
         tell(*e, dialog, IDS_STORE_UNREADABLE, MB_OK | MB_ICONWARNING, e->request.storePath.c_str());
+        return TRUE;
+    case WM_ENDSESSION:
+        // The process may end without another message: the custom macros go to their file now.
+        if (wParam && !e->closed)
+            writeStore(*e, dialog, false);
         return TRUE;
     case WM_DESTROY:
         onDestroy(*e);

@@ -12,6 +12,7 @@
 
 #include "editor_ids.h"
 #include "editor_resources.h"
+#include "macro_player.h"
 #include "mcx_test_support.h"
 #include "fennick/mcx_api.h"
 
@@ -488,6 +489,82 @@ TEST_F(MacroEditor, CustomMacrosSavedOverwrittenInsertedDeletedAndKeptOnCancel)
     });
     ASSERT_NE(result, nullptr);
     EXPECT_STREQ(result, "{MACRO Sign}$Kind regards${/MACRO Sign}$");
+}
+
+namespace {
+
+void SaveAsCustomMacro(HWND dialog, const char* name)
+{
+    PostClick(dialog, IDC_CUSTOM_SAVE);
+    HWND naming = WaitForDialog(dialog);
+    ASSERT_NE(naming, nullptr);
+    SetWindowTextA(Control(naming, IDC_CUSTOM_NAME), name);
+    PostMessageA(naming, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitForDialogGone(naming));
+    SendMessageA(dialog, WM_NULL, 0, 0);
+}
+
+}  // namespace
+
+TEST_F(MacroEditor, TheSessionsEndAndTheOwnersEndKeepTheCustomMacrosAndComposeNothing)
+{
+    WriteFileBytes(store.c_str(), StoreRecord("Old", "old$"));
+    Session session(library);
+    const char* result = session.Run("first$", store.c_str(), [&](HWND dialog) {
+        SaveAsCustomMacro(dialog, "Sign");
+        // The session ends: the file holds them before the process can be ended.
+        SendMessageA(dialog, WM_ENDSESSION, TRUE, 0);
+        EXPECT_EQ(ReadFileBytes(store.c_str()), StoreRecord("Old", "old$") + StoreRecord("Sign", "first$"));
+        Click(dialog, IDC_CUSTOM_DELETE);  // nothing selected: nothing deleted
+        SendMessageA(Control(dialog, IDC_CUSTOM_LIST), LB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>("Old"));
+        Click(dialog, IDC_CUSTOM_DELETE);
+        SetField(dialog, IDC_TEXT_FIELD, "half-way");
+        Click(dialog, IDC_TEXT_ADD);
+        // The owner goes (its program was closed by an installer): the editor goes with it.
+        PostMessageA(session.owner, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(WaitForDialogGone(dialog));
+    });
+    ASSERT_NE(result, nullptr);
+    EXPECT_STREQ(result, "first$");  // what was composed half-way is not handed back
+    EXPECT_EQ(ReadFileBytes(store.c_str()), StoreRecord("Sign", "first$"));
+}
+
+TEST_F(MacroEditor, ATextThatReadsLikeACustomMacroBoundStaysATextRow)
+{
+    Session session(library);
+    const char* result = session.Run(nullptr, nullptr, [](HWND dialog) {
+        SetField(dialog, IDC_TEXT_FIELD, "{MACRO x}");
+        Click(dialog, IDC_TEXT_ADD);
+        PostClick(dialog, IDC_EDITOR_OK);
+    });
+    ASSERT_NE(result, nullptr);
+    std::string saved = result;
+    result = session.Run(saved.c_str(), nullptr, [](HWND dialog) {
+        EXPECT_EQ(ListRows(dialog), Rows({"-- Macro start --", "{MACRO x}", "-- Macro end --"}));
+        EXPECT_NE(TextColourOf(dialog, 1), RGB(0x7F, 0x7F, 0x7F));
+        SelectRows(dialog, {1});
+        EXPECT_TRUE(IsWindowEnabled(Control(dialog, IDC_ROW_EDIT)));
+        PostClick(dialog, IDC_EDITOR_OK);
+    });
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result, saved);
+
+    // Played, it types what the row shows: each key down is written as the character it stands for.
+    struct Typed : fennick::macro::MacroEffects {
+        std::string text;
+        void key(std::uint8_t vk, std::uint8_t, std::uint32_t flags) override
+        {
+            if (!(flags & fennick::macro::kKeyUp))
+                text += static_cast<char>(vk);
+        }
+        void mouse(std::uint32_t) override {}
+        void sleep(std::uint32_t) override {}
+        std::int16_t keyForCharacter(char c) override { return static_cast<unsigned char>(c); }
+        std::uint32_t scanCodeForKey(std::uint32_t) override { return 1; }
+    } typed;
+    fennick::macro::playMacro(saved, 0, typed);
+    EXPECT_EQ(typed.text, "{MACRO x}");
 }
 
 TEST_F(MacroEditor, AStoreThatCouldNotBeReadIsNeverSavedOver)

@@ -6,6 +6,7 @@
 
 #include "macro_items.h"
 #include "macro_list.h"
+#include "macro_player.h"
 
 using namespace fennick::macro;
 
@@ -102,7 +103,7 @@ TEST(MacroList, AddButtonsRefuseEmptyFieldsAndEnforceTheirLimits)
 
     std::string long_text(300, 'x');
     ASSERT_TRUE(list.addText(long_text));
-    EXPECT_EQ(list.row(1).text.size(), kMaxRowTextLength);
+    EXPECT_EQ(list.row(1).text.size(), 126u);  // the field holds 127, the Add keeps the first 126
     ASSERT_TRUE(list.addPause("123456"));
     EXPECT_EQ(list.row(2).text, "{PAUSE 123456}");
     EXPECT_EQ(list.row(2).kind, RowKind::Pause);
@@ -314,6 +315,57 @@ TEST(MacroList, GreyRowsAreMarkersBoundsAndDashedTexts)
     EXPECT_FALSE(list.isGrey(4));
     EXPECT_TRUE(list.isGrey(5));
     EXPECT_TRUE(list.isGrey(list.endMarker()));
+}
+
+namespace {
+
+// The characters a macro types, each key down of the player written as the character it stands
+// for; keys are taken as they are on the layout, without modifiers.
+class TypedText : public MacroEffects {
+public:
+    std::string typed;
+    void key(std::uint8_t vk, std::uint8_t, std::uint32_t flags) override
+    {
+        if (!(flags & kKeyUp))
+            typed += static_cast<char>(vk);
+    }
+    void mouse(std::uint32_t) override {}
+    void sleep(std::uint32_t) override {}
+    std::int16_t keyForCharacter(char c) override { return static_cast<unsigned char>(c); }
+    std::uint32_t scanCodeForKey(std::uint32_t) override { return 1; }
+};
+
+}  // namespace
+
+TEST(MacroList, TextThatLooksLikeABoundAKeyOrAPauseTypesWhatTheRowShows)
+{
+    const Rows texts = {"{MACRO Sign}", "{/MACRO Sign}", "{ENTER}", "{PAUSE 100}", "{MACRO $}"};
+    MacroList list = fresh();
+    for (const std::string& text : texts)
+        ASSERT_TRUE(list.addText(text));
+    std::string saved = list.serialise();
+    EXPECT_EQ(list.serialisedSize(false), saved.size() + 2);
+
+    // Reopened, every text is one text row again, and saved again the same way.
+    MacroList reopened = withItems(saved.c_str());
+    Rows expected = {"-- Macro start --"};
+    expected.insert(expected.end(), texts.begin(), texts.end());
+    expected.push_back("-- Macro end --");
+    EXPECT_EQ(rows(reopened), expected);
+    EXPECT_EQ(reopened.serialise(), saved);
+
+    // Played, it types every row's text.
+    TypedText system;
+    playMacro(saved, 0, system);
+    EXPECT_EQ(system.typed, "{MACRO Sign}{/MACRO Sign}{ENTER}{PAUSE 100}{MACRO $}");
+
+    // A macro saved before still opens with its custom macro's bounds and its key.
+    EXPECT_EQ(rows(withItems("{MACRO Sign}$Hi${/MACRO Sign}${ENTER}$")),
+              Rows({"-- Macro start --", "-- Macro start Sign --|4", "Hi", "-- Macro end Sign --|5", "{ENTER}|2",
+                    "-- Macro end --"}));
+    // A bound followed by a text "}" stays a bound and a text.
+    EXPECT_EQ(rows(withItems("{MACRO x}$}$")), Rows({"-- Macro start --", "-- Macro start x --|4", "}",
+                                                      "-- Macro end --"}));
 }
 
 TEST(MacroList, SerialisedSizeIsCountedBeforeWriting)

@@ -102,5 +102,8 @@
 #define IDS_PROFILE_EXISTS 35
 #define IDS_DELETE_PROFILE_FAILED 36 /* the profile file could not be deleted */
 #define IDS_MACRO_TOO_LONG 37        /* a composed macro longer than a switch holds */
+#define IDS_PROFILE_NAME_TOO_LONG 38 /* folder, name and ".bpf" would pass 259 characters */
+#define IDS_LINKS_UNREADABLE 39      /* "fkconfig.ini" is there but cannot be read */
+#define IDS_NO_DEFAULT_PROFILE 40    /* a default profile ticked with none chosen */
 
 #endif
