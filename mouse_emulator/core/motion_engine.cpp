@@ -132,14 +132,12 @@ Direction directionAfterStickY(Direction current, AxisZone zone)
 
 void MotionEngine::leftDown()
 {
-    leftHeld_ = true;
     leftIsDown_ = true;
     effects_.mouseButton(ButtonEvent::LeftDown);
 }
 
 void MotionEngine::leftUp()
 {
-    leftHeld_ = false;
     leftIsDown_ = false;
     effects_.mouseButton(ButtonEvent::LeftUp);
 }
@@ -162,6 +160,19 @@ void MotionEngine::sendLeft(ButtonEvent event)
     effects_.mouseButton(event);
 }
 
+// Down with no press waiting for its release: picked up by a drag (or left by a press whose
+// release will never come), not a switch the user still holds.
+bool MotionEngine::dragHeld() const
+{
+    return leftIsDown_ && pendingRelease_ != PendingRelease::LeftUp;
+}
+
+void MotionEngine::putDragDown()
+{
+    if (dragHeld())
+        leftUp();
+}
+
 void MotionEngine::clickByMode()
 {
     switch (mode_) {
@@ -180,13 +191,14 @@ void MotionEngine::clickByMode()
         rightDown();
         rightUp();
         break;
-    case ClickMode::Drag:
+    case ClickMode::Drag: {
         // The first press picks up, the second puts down where the pointer now is.
+        bool puttingDown = leftIsDown_;
         sendLeft(ButtonEvent::LeftDown);
-        if (leftHeld_)
+        if (puttingDown)
             sendLeft(ButtonEvent::LeftUp);
-        leftHeld_ = !leftHeld_;
         break;
+    }
     }
 }
 
@@ -203,8 +215,7 @@ void MotionEngine::fireDown()
         effects_.uncheckModeButtons(kAllModeButtons);
         pendingRelease_ = PendingRelease::Nothing;
         mode_ = ClickMode::None;
-        if (leftHeld_)
-            leftUp();  // a drag picked up and not yet put down ends here rather than never
+        putDragDown();  // a drag picked up and not yet put down ends here rather than never
         return;
     case PointerTarget::OptionsButton:
         // The coming release makes an ordinary click on the options button.
@@ -217,7 +228,7 @@ void MotionEngine::fireDown()
     }
     clickByMode();
     pendingRelease_ = PendingRelease::Nothing;
-    if (mode_ == ClickMode::Drag && leftHeld_)
+    if (mode_ == ClickMode::Drag && leftIsDown_)
         return;  // drag mode stays selected until the second press
     effects_.uncheckModeButtons(kAllModeButtons);
     mode_ = ClickMode::None;
@@ -388,6 +399,12 @@ void MotionEngine::endDwell()
     effects_.restoreCursors();
 }
 
+void MotionEngine::optionsOpening()
+{
+    putDragDown();
+    endDwell();
+}
+
 void MotionEngine::dwellTimer()
 {
     effects_.stopDwellTimer();
@@ -426,6 +443,7 @@ void MotionEngine::barCommand(int id)
         return;
     }
     if (id == kOptionsButton) {
+        putDragDown();
         mode_ = ClickMode::None;
         effects_.uncheckModeButtons(kAllModeButtons);
         effects_.openOptions();
@@ -436,7 +454,6 @@ void MotionEngine::releaseEverything()
 {
     if (leftIsDown_)
         sendLeft(ButtonEvent::LeftUp);
-    leftHeld_ = false;
     if (rightIsDown_)
         rightUp();
     dwellActive_ = false;

@@ -91,6 +91,9 @@ public:
     void barCommand(int id);
     // The options dialog is opening: no dwell cycle may run behind it.
     void endDwell();
+    // The options dialog is opening: the dwell cycle ends and a drag picked up is put down, as
+    // the dialog leaves click mode 0, in which nothing stays down but a switch held.
+    void optionsOpening();
     // The program is ending (or dying): no button may stay down, the user's cursors come back.
     void releaseEverything();
     // The joystick is no longer read (another device model was chosen): nothing it holds may stay
@@ -103,7 +106,6 @@ public:
 
     Direction direction() const { return direction_; }
     ClickMode clickMode() const { return mode_; }
-    bool leftHeld() const { return leftHeld_; }
     bool leftIsDown() const { return leftIsDown_; }
     bool rightIsDown() const { return rightIsDown_; }
     bool dwellActive() const { return dwellActive_; }
@@ -118,6 +120,8 @@ private:
     void rightDown();
     void rightUp();
     void sendLeft(ButtonEvent event);
+    bool dragHeld() const;
+    void putDragDown();
     void move(Direction direction);
     void resetSpeed();
     uint32_t buttonChanges(uint32_t buttons);
@@ -128,8 +132,8 @@ private:
     Direction direction_ = Direction::None;
     Direction lastDirection_ = Direction::None;
     ClickMode mode_ = ClickMode::None;
-    bool leftHeld_ = false;
-    // What was really sent, which the drag flag alone does not tell (a click in between).
+    // The left button as the system has it: also the drag flag, so that a click in the middle of
+    // a drag (it lets the button go) leaves no drag believed held.
     bool leftIsDown_ = false;
     bool rightIsDown_ = false;
     // What the release of the last fire press owes. Settled at the press, because the click mode

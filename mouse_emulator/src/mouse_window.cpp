@@ -231,7 +231,7 @@ INT_PTR CALLBACK optionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 void openOptions()
 {
-    g.engine->endDwell();
+    g.engine->optionsOpening();
     if (g.options) {  // already open: bring it forward rather than open a second one
         SetForegroundWindow(g.options);
         return;

@@ -361,6 +361,59 @@ TEST_F(Engine, DwellCyclesTheClickModesUntilThePointerMoves)
     EXPECT_EQ(recorder.take(), (Lines{"stop dwell timer", "restore cursors"}));
 }
 
+// The drag the engine believes it holds is the button the system has down, whatever came between.
+TEST_F(Engine, TheDragFlagAlwaysMatchesTheButton)
+{
+    settings.method = kMethodDwell;
+    engine.setSettings(settings);
+    engine.tick();
+    for (int i = 0; i < 4; ++i)
+        engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Drag);
+    bytes("Jj");  // picks up
+    bytes("R");
+    engine.tick();  // moving ends the dwell cycle; the drag goes on
+    bytes("r");
+    engine.tick();
+    engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Left);
+    recorder.take();
+    bytes("Jj");  // the left click offered puts the drag down
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up", "uncheck all but -1"}));
+    EXPECT_FALSE(engine.leftIsDown());
+    for (int i = 0; i < 4; ++i)
+        engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Drag);
+    recorder.take();
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"left down"})) << "the next drag must pick up, not click";
+    EXPECT_TRUE(engine.leftIsDown());
+
+    // The options opened in the middle of a drag put it down: click mode 0 holds nothing.
+    engine.optionsOpening();
+    EXPECT_EQ(recorder.take(), (Lines{"left up", "stop dwell timer", "restore cursors"}));
+    EXPECT_EQ(engine.clickMode(), ClickMode::None);
+    EXPECT_FALSE(engine.leftIsDown());
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up"}));
+
+    // The same from the bar's options button.
+    engine.barCommand(kDragButton);
+    bytes("Jj");
+    recorder.take();
+    engine.barCommand(kOptionsButton);
+    EXPECT_EQ(recorder.take(), (Lines{"left up", "uncheck all but -1", "options"}));
+    EXPECT_FALSE(engine.leftIsDown());
+
+    // A press still held is the switch's: its own release lets go, not the options.
+    bytes("J");
+    recorder.take();
+    engine.optionsOpening();
+    EXPECT_TRUE(engine.leftIsDown());
+    bytes("j");
+    EXPECT_EQ(recorder.take(), (Lines{"left up"}));
+}
+
 TEST_F(Engine, EndingReleasesEveryHeldButtonOnce)
 {
     engine.barCommand(kDragButton);
