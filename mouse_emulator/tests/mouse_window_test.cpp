@@ -405,6 +405,31 @@ TEST_F(MouseWindow, OptionsDialogHoldsOffDwellAndClosingWithItOpenKeepsTheMethod
     EXPECT_EQ(method, 2u) << "closing with the dialog open lost the dwell method";
 }
 
+// Cursor copies handed to a SetSystemCursor that refused them (under Wine: every time).
+std::vector<HCURSOR> g_refused;
+
+BOOL WINAPI refuseCursor(HCURSOR cursor, DWORD)
+{
+    g_refused.push_back(cursor);
+    return FALSE;
+}
+
+TEST(MouseCursors, ACursorTheSystemRefusedIsDestroyed)
+{
+    std::unique_ptr<SystemCursors> scheme = MakeSystemCursorScheme(refuseCursor);
+    scheme->show(GetModuleHandleA(nullptr), kCursorDrag);
+    ASSERT_EQ(g_refused.size(), 15u) << "one copy for each system cursor";
+    for (HCURSOR copy : g_refused) {
+        ICONINFO info = {};
+        bool alive = GetIconInfo(copy, &info) != FALSE;
+        if (alive) {
+            DeleteObject(info.hbmMask);
+            DeleteObject(info.hbmColor);
+        }
+        EXPECT_FALSE(alive) << "a refused copy was left behind";
+    }
+}
+
 TEST(MouseTexts, DutchItalianAndEnglishForEveryOtherLanguage)
 {
     HINSTANCE module = GetModuleHandleA(nullptr);
