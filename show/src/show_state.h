@@ -20,6 +20,7 @@ struct Show {
     HBRUSH brush = nullptr;
     bool fullScreen = false;
     DWORD model = 0;
+    bool ended = false;  // the port and joystick let go and the settings saved, at close or log-off
     std::string folder;   // program folder, ending in a backslash
     std::string profile;  // full path of the current ".bd2", or empty
     JoystickDirections joystick;

@@ -366,6 +366,57 @@ TEST_F(ShowWindowTest, PlacementDefaultsMinimizedComesBackNormalAndFullScreenCom
     EXPECT_NE(GetMenu(window), nullptr);
 }
 
+// The show runs full screen all day: log-off or shut-down is its usual end, with no close.
+TEST_F(ShowWindowTest, TheEndOfTheSessionKeepsWhatWasChangedAndTheWindowsPlace)
+{
+    storeModel(0);
+    start();
+    {
+        DialogAnswer options("Opzioni", [](HWND dialog) {
+            click(dialog, IDC_KEYBOARD);
+            pressOk(dialog);
+        });
+        command(IDM_OPTIONS);
+        ASSERT_TRUE(options.seen());
+    }
+    ASSERT_FALSE(CurrentShow().keyboard);
+    {
+        DialogAnswer model("Modello Fennick", [](HWND dialog) {
+            click(dialog, IDC_MODEL_SERIAL);
+            pressOk(dialog);
+        });
+        command(IDM_SELECT_MODEL);
+        ASSERT_TRUE(model.seen());
+    }
+    SetWindowPos(window, nullptr, 120, 80, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(getDword(kShowKey, kKeyboardValue), 0u);
+    EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), 1u);
+    WINDOWPLACEMENT placement = {};
+    ASSERT_TRUE(ReadWindowPlacement(&placement));
+    EXPECT_EQ(placement.rcNormalPosition.left, 120);
+    EXPECT_EQ(placement.rcNormalPosition.top, 80);
+    EXPECT_EQ(port.registered, nullptr) << "the port was not let go";
+}
+
+// A stored show command other than normal or maximised (a hand edit, another version) could start
+// the show hidden, and the single-instance rule would then refuse the next start too.
+TEST_F(ShowWindowTest, AStoredPlacementStartsVisibleWhateverItsShowCommand)
+{
+    storeModel(0);
+    for (UINT showCommand : {11u, 12u, 0x4000u}) {
+        WINDOWPLACEMENT stored = {};
+        stored.length = sizeof(stored);
+        stored.showCmd = showCommand;
+        stored.rcNormalPosition = {100, 90, 500, 400};
+        setRaw(kPlacementValue, REG_BINARY, &stored, sizeof(stored));
+        start();
+        EXPECT_TRUE(IsWindowVisible(window)) << showCommand;
+        EXPECT_FALSE(IsIconic(window)) << showCommand;
+        close();
+    }
+}
+
 TEST_F(ShowWindowTest, WithoutAStoredModelTheDialogAsksAndTheAnswerIsStoredAtOnce)
 {
     bool usbPreset = false, settingsGreyed = false, registeredOnSerial = false, unregisteredOnUsb = false;
