@@ -177,7 +177,8 @@ void onDrawItem(const DRAWITEMSTRUCT* item)
 
 void saveSettings(HWND window)
 {
-    WriteDeviceModel(g.model);
+    if (!g.modelLeftAlone)
+        WriteDeviceModel(g.model);
     WriteShowSettings(g.settings);
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof(placement);
@@ -278,11 +279,14 @@ bool registerWindowClass(HINSTANCE instance)
 void loadDeviceModel()
 {
     DWORD stored = kModelUsb;
-    if (ReadDeviceModel(&stored))
+    if (ReadDeviceModel(&stored)) {
         g.model = stored == kModelSerial ? kModelSerial : kModelUsb;
-    else
+        g.modelLeftAlone = stored != kModelUsb && stored != kModelSerial;
+    } else {
         OpenDeviceModel();  // asked once; the answer is stored at once
-    WriteDeviceModel(g.model);
+    }
+    if (!g.modelLeftAlone)
+        WriteDeviceModel(g.model);
 }
 
 void loadStartupProfile()

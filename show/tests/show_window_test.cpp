@@ -417,6 +417,28 @@ TEST_F(ShowWindowTest, AStoredPlacementStartsVisibleWhateverItsShowCommand)
     }
 }
 
+// FNType is shared by the suite: a value the show does not know is another program's business.
+TEST_F(ShowWindowTest, AModelValueTheShowDoesNotKnowIsLeftAloneUntilTheUserChooses)
+{
+    storeModel(7);
+    {
+        DialogAnswer notAsked("Modello Fennick", [](HWND dialog) { pressOk(dialog); });
+        start();
+        EXPECT_FALSE(notAsked.seen());
+    }
+    EXPECT_EQ(CurrentShow().model, static_cast<uint32_t>(kModelUsb));
+    close();
+    EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), 7u);
+    start();
+    {
+        DialogAnswer model("Modello Fennick", [](HWND dialog) { pressOk(dialog); });
+        command(IDM_SELECT_MODEL);
+        ASSERT_TRUE(model.seen());
+    }
+    close();
+    EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), static_cast<DWORD>(kModelUsb)) << "the user chose";
+}
+
 TEST_F(ShowWindowTest, WithoutAStoredModelTheDialogAsksAndTheAnswerIsStoredAtOnce)
 {
     bool usbPreset = false, settingsGreyed = false, registeredOnSerial = false, unregisteredOnUsb = false;
@@ -714,6 +736,26 @@ std::vector<std::string> tryNames(HWND actions, const std::vector<std::string>& 
     });
     click(actions, IDC_PROFILE_NEW);
     return messages;
+}
+
+// The current profile's file gone meanwhile: another whose name starts the same is not it.
+TEST_F(ShowWindowTest, ActionsDialogFindsTheCurrentProfileByItsWholeName)
+{
+    storeModel(0);
+    storeProfile("Casa grande", {{kShowPicture, "grande.bmp", ""}});
+    storeProfile("Casa", {{kShowPicture, "casa.bmp", ""}});
+    start();
+    ASSERT_EQ(CurrentShow().profile, folder + "Casa.bd2");
+    ASSERT_TRUE(DeleteFileA((folder + "Casa.bd2").c_str()));
+    std::string shown;
+    DialogAnswer actions("Azioni sensori", [&](HWND dialog) {
+        shown = text(dialog, IDC_PROFILE_LIST);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    command(IDM_BUTTON_ACTIONS);
+    ASSERT_TRUE(actions.seen());
+    EXPECT_EQ(shown, "Casa grande");
+    EXPECT_EQ(CurrentShow().profile, folder + "Casa grande.bd2") << "the dialog shows one profile, the show uses another";
 }
 
 TEST_F(ShowWindowTest, ActionsDialogCreatesSelectsAndDeletesProfilesAndMovesPathsBetweenFields)
