@@ -132,14 +132,12 @@ Direction directionAfterStickY(Direction current, AxisZone zone)
 
 void MotionEngine::leftDown()
 {
-    leftHeld_ = true;
     leftIsDown_ = true;
     effects_.mouseButton(ButtonEvent::LeftDown);
 }
 
 void MotionEngine::leftUp()
 {
-    leftHeld_ = false;
     leftIsDown_ = false;
     effects_.mouseButton(ButtonEvent::LeftUp);
 }
@@ -162,6 +160,20 @@ void MotionEngine::sendLeft(ButtonEvent event)
     effects_.mouseButton(event);
 }
 
+// Down with no press waiting for its release: picked up by a drag (or left by a press whose
+// release will never come), not a switch the user still holds.
+bool MotionEngine::dragHeld() const
+{
+    return leftIsDown_ && pending(Device::Switches) != PendingRelease::LeftUp &&
+           pending(Device::Joystick) != PendingRelease::LeftUp;
+}
+
+void MotionEngine::putDragDown()
+{
+    if (dragHeld())
+        leftUp();
+}
+
 void MotionEngine::clickByMode()
 {
     switch (mode_) {
@@ -180,53 +192,53 @@ void MotionEngine::clickByMode()
         rightDown();
         rightUp();
         break;
-    case ClickMode::Drag:
+    case ClickMode::Drag: {
         // The first press picks up, the second puts down where the pointer now is.
+        bool puttingDown = leftIsDown_;
         sendLeft(ButtonEvent::LeftDown);
-        if (leftHeld_)
+        if (puttingDown)
             sendLeft(ButtonEvent::LeftUp);
-        leftHeld_ = !leftHeld_;
         break;
+    }
     }
 }
 
-void MotionEngine::fireDown()
+void MotionEngine::fireDown(Device device)
 {
     if (mode_ == ClickMode::None) {
         leftDown();  // held as long as the switch: moving meanwhile drags
-        pendingRelease_ = PendingRelease::LeftUp;
+        pending(device) = PendingRelease::LeftUp;
         return;
     }
     switch (effects_.targetUnderPointer()) {
     case PointerTarget::ModeButton:
         // Fire on a mode button only takes the mode away; its release must not click.
         effects_.uncheckModeButtons(kAllModeButtons);
-        pendingRelease_ = PendingRelease::Nothing;
+        pending(device) = PendingRelease::Nothing;
         mode_ = ClickMode::None;
-        if (leftHeld_)
-            leftUp();  // a drag picked up and not yet put down ends here rather than never
+        putDragDown();  // a drag picked up and not yet put down ends here rather than never
         return;
     case PointerTarget::OptionsButton:
         // The coming release makes an ordinary click on the options button.
         effects_.uncheckModeButtons(kAllModeButtons);
         mode_ = ClickMode::None;
         leftDown();
-        pendingRelease_ = PendingRelease::LeftUp;
+        pending(device) = PendingRelease::LeftUp;
         return;
     case PointerTarget::Elsewhere: break;
     }
     clickByMode();
-    pendingRelease_ = PendingRelease::Nothing;
-    if (mode_ == ClickMode::Drag && leftHeld_)
+    pending(device) = PendingRelease::Nothing;
+    if (mode_ == ClickMode::Drag && leftIsDown_)
         return;  // drag mode stays selected until the second press
     effects_.uncheckModeButtons(kAllModeButtons);
     mode_ = ClickMode::None;
 }
 
-void MotionEngine::fireUp()
+void MotionEngine::fireUp(Device device)
 {
-    PendingRelease owed = pendingRelease_;
-    pendingRelease_ = PendingRelease::NoPress;
+    PendingRelease owed = pending(device);
+    pending(device) = PendingRelease::NoPress;
     switch (owed) {
     case PendingRelease::LeftUp: leftUp(); return;
     case PendingRelease::Nothing: return;
@@ -240,14 +252,34 @@ void MotionEngine::fireUp()
 void MotionEngine::switchByte(uint8_t byte)
 {
     if (byte == 'J') {
-        fireDown();
+        fireDown(Device::Switches);
         return;
     }
     if (byte == 'j') {
-        fireUp();
+        fireUp(Device::Switches);
         return;
     }
-    direction_ = directionAfterSwitch(direction_, byte);
+    setDirection(directionAfterSwitch(direction_, byte), Device::Switches);
+}
+
+void MotionEngine::setDirection(Direction next, Device device)
+{
+    Axes before = axesOf(direction_), after = axesOf(next);
+    if (after.h && after.h != before.h)
+        horizontalBy_ = device;
+    if (after.v && after.v != before.v)
+        verticalBy_ = device;
+    direction_ = next;
+}
+
+void MotionEngine::forgetDirectionOf(Device device)
+{
+    Axes axes = axesOf(direction_);
+    if (horizontalBy_ == device)
+        axes.h = 0;
+    if (verticalBy_ == device)
+        axes.v = 0;
+    direction_ = directionOf(axes);
 }
 
 // ---- joystick -----------------------------------------------------------------
@@ -260,41 +292,41 @@ uint32_t MotionEngine::buttonChanges(uint32_t buttons)
     uint32_t waiting = 0;
     // Fire and right button: only the first change found acts in one poll.
     if (pressed(buttons, before, 1))
-        fireDown();
+        fireDown(Device::Joystick);
     else if (released(buttons, before, 1))
-        fireUp();
+        fireUp(Device::Joystick);
     else if (pressed(buttons, before, 2))
         rightDown();
     else if (released(buttons, before, 2))
         rightUp();
     else if (pressed(buttons, before, 7))
-        fireDown();
+        fireDown(Device::Joystick);
     else if (released(buttons, before, 7))
-        fireUp();
+        fireUp(Device::Joystick);
     if (changed & buttonBit(1))
         waiting |= changed & (buttonBit(2) | buttonBit(7));
     else if (changed & buttonBit(2))
         waiting |= changed & buttonBit(7);
 
     if (pressed(buttons, before, 3))
-        direction_ = joystickPress(direction_, kDown);
+        setDirection(joystickPress(direction_, kDown), Device::Joystick);
     else if (released(buttons, before, 3))
-        direction_ = releaseAxis(direction_, kDown);
+        setDirection(releaseAxis(direction_, kDown), Device::Joystick);
 
     if (pressed(buttons, before, 4))
-        direction_ = joystickPress(direction_, kLeft);
+        setDirection(joystickPress(direction_, kLeft), Device::Joystick);
     else if (released(buttons, before, 4))
-        direction_ = releaseAxis(direction_, kLeft);
+        setDirection(releaseAxis(direction_, kLeft), Device::Joystick);
 
     // Up and right share one chain: right is looked at only when up did not change.
     if (pressed(buttons, before, 5))
-        direction_ = joystickPress(direction_, kUp);
+        setDirection(joystickPress(direction_, kUp), Device::Joystick);
     else if (released(buttons, before, 5))
-        direction_ = releaseAxis(direction_, kUp);
+        setDirection(releaseAxis(direction_, kUp), Device::Joystick);
     else if (pressed(buttons, before, 6))
-        direction_ = joystickPress(direction_, kRight);
+        setDirection(joystickPress(direction_, kRight), Device::Joystick);
     else if (released(buttons, before, 6))
-        direction_ = releaseAxis(direction_, kRight);
+        setDirection(releaseAxis(direction_, kRight), Device::Joystick);
     if (changed & buttonBit(5))
         waiting |= changed & buttonBit(6);
     return waiting;
@@ -303,11 +335,11 @@ uint32_t MotionEngine::buttonChanges(uint32_t buttons)
 void MotionEngine::joystickPoll(const JoystickReading& reading)
 {
     if (axisMoved(reading.x, lastX_)) {
-        direction_ = directionAfterStickX(direction_, axisZone(reading.x, range_.xMin, range_.xMax));
+        setDirection(directionAfterStickX(direction_, axisZone(reading.x, range_.xMin, range_.xMax)), Device::Joystick);
         lastX_ = reading.x;
     }
     if (axisMoved(reading.y, lastY_)) {
-        direction_ = directionAfterStickY(direction_, axisZone(reading.y, range_.yMin, range_.yMax));
+        setDirection(directionAfterStickY(direction_, axisZone(reading.y, range_.yMin, range_.yMax)), Device::Joystick);
         lastY_ = reading.y;
     }
     if (reading.buttons != lastButtons_) {
@@ -320,19 +352,30 @@ void MotionEngine::joystickPoll(const JoystickReading& reading)
 
 void MotionEngine::stopJoystick()
 {
-    if (lastButtons_ & (buttonBit(1) | buttonBit(7)))
-        fireUp();
+    if (pending(Device::Joystick) != PendingRelease::NoPress)
+        fireUp(Device::Joystick);
     if (rightIsDown_)
-        rightUp();
-    direction_ = Direction::None;
-    lastX_ = lastY_ = lastButtons_ = 0;
+        rightUp();  // only joystick button 2 holds it
+    forgetDirectionOf(Device::Joystick);
+    lastButtons_ = 0;
+    // Centred, not 0: a centred reading later must not count as a move, which would stop a
+    // direction the box's switches hold.
+    lastX_ = range_.xMin + (range_.xMax - range_.xMin) / 2;
+    lastY_ = range_.yMin + (range_.yMax - range_.yMin) / 2;
 }
 
 void MotionEngine::switchesForgotten()
 {
-    if (pendingRelease_ != PendingRelease::NoPress)
-        fireUp();
-    direction_ = Direction::None;
+    if (pending(Device::Switches) != PendingRelease::NoPress)
+        fireUp(Device::Switches);
+    forgetDirectionOf(Device::Switches);
+}
+
+bool MotionEngine::joystickHolds() const
+{
+    Axes axes = axesOf(direction_);
+    return pending(Device::Joystick) != PendingRelease::NoPress || rightIsDown_ ||
+           (axes.h && horizontalBy_ == Device::Joystick) || (axes.v && verticalBy_ == Device::Joystick);
 }
 
 // ---- motion and dwell ---------------------------------------------------------
@@ -388,6 +431,12 @@ void MotionEngine::endDwell()
     effects_.restoreCursors();
 }
 
+void MotionEngine::optionsOpening()
+{
+    putDragDown();
+    endDwell();
+}
+
 void MotionEngine::dwellTimer()
 {
     effects_.stopDwellTimer();
@@ -426,6 +475,7 @@ void MotionEngine::barCommand(int id)
         return;
     }
     if (id == kOptionsButton) {
+        putDragDown();
         mode_ = ClickMode::None;
         effects_.uncheckModeButtons(kAllModeButtons);
         effects_.openOptions();
@@ -436,7 +486,6 @@ void MotionEngine::releaseEverything()
 {
     if (leftIsDown_)
         sendLeft(ButtonEvent::LeftUp);
-    leftHeld_ = false;
     if (rightIsDown_)
         rightUp();
     dwellActive_ = false;

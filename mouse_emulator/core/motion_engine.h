@@ -91,33 +91,47 @@ public:
     void barCommand(int id);
     // The options dialog is opening: no dwell cycle may run behind it.
     void endDwell();
+    // The options dialog is opening: the dwell cycle ends and a drag picked up is put down, as
+    // the dialog leaves click mode 0, in which nothing stays down but a switch held.
+    void optionsOpening();
     // The program is ending (or dying): no button may stay down, the user's cursors come back.
     void releaseEverything();
-    // The joystick is no longer read (another device model was chosen): nothing it holds may stay
-    // held, and the pointer stops; reading it again later starts as at start-up.
+    // The joystick is no longer read (another device model was chosen) or can no longer be read
+    // (unplugged): what it holds is let go as if released (its fire press, the right button, the
+    // directions it gave); the box's switches keep theirs. The stick counts as centred, so a
+    // reading again later acts on what is held then.
     void stopJoystick();
     // The port monitor no longer counts the switches held (another program became the active
-    // one): their releases will never come, so what they hold is let go as if they had been: the
-    // pointer stops and the fire press's release is done. A drag between two presses goes on.
+    // one): their releases will never come, so what they hold is let go as if they had been (the
+    // fire press, the directions they gave); the joystick keeps its own. A drag between two
+    // presses goes on.
     void switchesForgotten();
+    // Something is held through the joystick that only a reading of it can let go.
+    bool joystickHolds() const;
 
     Direction direction() const { return direction_; }
     ClickMode clickMode() const { return mode_; }
-    bool leftHeld() const { return leftHeld_; }
     bool leftIsDown() const { return leftIsDown_; }
     bool rightIsDown() const { return rightIsDown_; }
     bool dwellActive() const { return dwellActive_; }
     int step() const { return step_; }
 
 private:
-    void fireDown();
-    void fireUp();
+    // Where a press came from, so that losing one device lets go of its presses only.
+    enum class Device : uint8_t { Switches = 0, Joystick = 1 };
+
+    void fireDown(Device device);
+    void fireUp(Device device);
+    void setDirection(Direction next, Device device);
+    void forgetDirectionOf(Device device);
     void clickByMode();
     void leftDown();
     void leftUp();
     void rightDown();
     void rightUp();
     void sendLeft(ButtonEvent event);
+    bool dragHeld() const;
+    void putDragDown();
     void move(Direction direction);
     void resetSpeed();
     uint32_t buttonChanges(uint32_t buttons);
@@ -126,16 +140,21 @@ private:
     MotionSettings settings_;
     JoystickRange range_;
     Direction direction_ = Direction::None;
+    // The device that set each axis of the direction; meaningful while that axis moves.
+    Device horizontalBy_ = Device::Switches, verticalBy_ = Device::Switches;
     Direction lastDirection_ = Direction::None;
     ClickMode mode_ = ClickMode::None;
-    bool leftHeld_ = false;
-    // What was really sent, which the drag flag alone does not tell (a click in between).
+    // The left button as the system has it: also the drag flag, so that a click in the middle of
+    // a drag (it lets the button go) leaves no drag believed held.
     bool leftIsDown_ = false;
     bool rightIsDown_ = false;
-    // What the release of the last fire press owes. Settled at the press, because the click mode
-    // can change while the switch is held (the dwell cycle goes on) and must not change the answer.
+    // What the release of each device's last fire press owes. Settled at the press, because the
+    // click mode can change while the switch is held (the dwell cycle goes on) and must not change
+    // the answer.
     enum class PendingRelease : uint8_t { NoPress, LeftUp, Nothing };
-    PendingRelease pendingRelease_ = PendingRelease::NoPress;
+    PendingRelease pendingRelease_[2] = {PendingRelease::NoPress, PendingRelease::NoPress};
+    PendingRelease& pending(Device device) { return pendingRelease_[static_cast<int>(device)]; }
+    PendingRelease pending(Device device) const { return pendingRelease_[static_cast<int>(device)]; }
     bool dwellActive_ = false;
     int divisor_ = kBaseDivisor;
     int step_ = 4;

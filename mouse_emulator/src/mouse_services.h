@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
 #include "fennick/joystick_reader.h"
 #include "fennick/port_monitor.h"
 #include "motion_engine.h"
@@ -34,5 +36,9 @@ struct MouseServices {
 
 PointerDevice& SystemPointer();
 SystemCursors& SystemCursorScheme();
+
+// The scheme through another cursor setter than SetSystemCursor (tests: one that refuses).
+using SetSystemCursorFunction = BOOL(WINAPI*)(HCURSOR cursor, DWORD id);
+std::unique_ptr<SystemCursors> MakeSystemCursorScheme(SetSystemCursorFunction setCursor);
 
 }  // namespace fennick::mouse

@@ -36,6 +36,8 @@ struct Mouse {
     MouseSettings settings;
     uint16_t language = kLanguageEnglishUk;
     MotionEngine* engine = nullptr;
+    // A joystick message came since the last motion tick.
+    bool joystickPolled = false;
     bool ended = false;
     LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
 };
@@ -231,7 +233,7 @@ INT_PTR CALLBACK optionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 void openOptions()
 {
-    g.engine->endDwell();
+    g.engine->optionsOpening();
     if (g.options) {  // already open: bring it forward rather than open a second one
         SetForegroundWindow(g.options);
         return;
@@ -284,19 +286,38 @@ LRESULT onSysCommand(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_SYSCOMMAND, wParam, lParam);
 }
 
+void readJoystick()
+{
+    JoystickReading reading;
+    if (g.services.joystick->read(&reading))
+        g.engine->joystickPoll(reading);
+    else
+        g.engine->stopJoystick();  // unplugged: no reading will ever let go of what it held
+}
+
 void onJoystickMove()
 {
     if (g.settings.model != kModelUsb)
         return;
-    JoystickReading reading;
-    if (g.services.joystick->read(&reading))
-        g.engine->joystickPoll(reading);
+    g.joystickPolled = true;
+    readJoystick();
+}
+
+// The capture sends no message at all once the joystick cannot be read, so what the joystick
+// holds is checked from the motion timer too when its messages have stopped.
+void onMotionTimer()
+{
+    bool polled = g.joystickPolled;
+    g.joystickPolled = false;
+    if (g.settings.model == kModelUsb && !polled && g.engine->joystickHolds())
+        readJoystick();
+    g.engine->tick();
 }
 
 void onTimer(UINT_PTR id)
 {
     if (id == kMotionTimer)
-        g.engine->tick();
+        onMotionTimer();
     else if (id == kDwellTimer)
         g.engine->dwellTimer();
 }

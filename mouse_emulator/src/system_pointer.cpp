@@ -28,18 +28,23 @@ public:
 
 class Cursors final : public SystemCursors {
 public:
+    explicit Cursors(SetSystemCursorFunction setCursor) : setCursor_(setCursor) {}
     void show(HINSTANCE module, int cursorResource) override
     {
         static const DWORD kSystemCursors[] = {32650, 32512, 32515, 32651, 32513, 32641, 32648, 32646,
                                                32643, 32645, 32642, 32644, 32516, 32514, 32631};
         for (DWORD id : kSystemCursors) {
-            // SetSystemCursor takes the handle over and destroys it, so each call gets its own copy.
+            // SetSystemCursor takes the handle over and destroys it, so each call gets its own copy;
+            // a copy it refused is still ours (15 of them every dwell step).
             HANDLE copy = LoadImageA(module, MAKEINTRESOURCEA(cursorResource), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE);
-            if (copy)
-                SetSystemCursor(static_cast<HCURSOR>(copy), id);
+            if (copy && !setCursor_(static_cast<HCURSOR>(copy), id))
+                DestroyCursor(static_cast<HCURSOR>(copy));
         }
     }
     void restore() override { SystemParametersInfoA(SPI_SETCURSORS, 0, nullptr, 0); }
+
+private:
+    SetSystemCursorFunction setCursor_;
 };
 
 }  // namespace
@@ -52,8 +57,13 @@ PointerDevice& SystemPointer()
 
 SystemCursors& SystemCursorScheme()
 {
-    static Cursors cursors;
+    static Cursors cursors(SetSystemCursor);
     return cursors;
+}
+
+std::unique_ptr<SystemCursors> MakeSystemCursorScheme(SetSystemCursorFunction setCursor)
+{
+    return std::make_unique<Cursors>(setCursor);
 }
 
 }  // namespace fennick::mouse

@@ -313,6 +313,40 @@ TEST_F(Engine, SwitchesTheDeviceForgetsAreLetGoAsIfReleased)
     EXPECT_TRUE(engine.leftIsDown());
 }
 
+// The box and the joystick are two devices: losing one lets go of what it held and nothing else.
+TEST_F(Engine, EachDeviceLetsGoOnlyOfWhatItHeld)
+{
+    engine.setJoystickRange({0, 1000, 0, 1000});
+    engine.joystickPoll({900, 500, 0b1});  // stick right, a drag held on button 1
+    bytes("D");                            // the box's Down switch held too
+    ASSERT_EQ(engine.direction(), Direction::DownRight);
+    EXPECT_EQ(recorder.take(), (Lines{"left down"}));
+    engine.switchesForgotten();  // another program took the box
+    EXPECT_EQ(recorder.take(), (Lines{})) << "the joystick's drag was dropped";
+    EXPECT_EQ(engine.direction(), Direction::Right) << "the held stick must keep the pointer moving";
+    engine.tick();
+    EXPECT_EQ(recorder.take(), (Lines{"move 4 0"}));
+    engine.joystickPoll({900, 500, 0b0});
+    EXPECT_EQ(recorder.take(), (Lines{"left up"})) << "one left-up, at button 1's release";
+    engine.joystickPoll({500, 500, 0b0});
+    ASSERT_EQ(engine.direction(), Direction::None);
+
+    // The serial model chosen while both devices hold something: the joystick's go, the box's stay.
+    bytes("JU");
+    engine.joystickPoll({100, 500, 0b10});  // stick left, right button held
+    ASSERT_EQ(engine.direction(), Direction::UpLeft);
+    recorder.take();
+    engine.stopJoystick();
+    EXPECT_EQ(recorder.take(), (Lines{"right up"}));
+    EXPECT_EQ(engine.direction(), Direction::Up);
+    EXPECT_TRUE(engine.leftIsDown()) << "the box's fire switch is still held";
+    EXPECT_FALSE(engine.joystickHolds());
+    engine.joystickPoll({500, 500, 0b0});  // read again, centred: the box's Up goes on
+    EXPECT_EQ(engine.direction(), Direction::Up);
+    bytes("j");
+    EXPECT_EQ(recorder.take(), (Lines{"left up"}));
+}
+
 TEST_F(Engine, FireOverAModeButtonInTheMiddleOfADragPutsItDown)
 {
     engine.barCommand(kDragButton);
@@ -359,6 +393,59 @@ TEST_F(Engine, DwellCyclesTheClickModesUntilThePointerMoves)
     EXPECT_EQ(recorder.take(), (Lines{"dwell timer 1500"}));
     engine.endDwell();  // the options dialog opens
     EXPECT_EQ(recorder.take(), (Lines{"stop dwell timer", "restore cursors"}));
+}
+
+// The drag the engine believes it holds is the button the system has down, whatever came between.
+TEST_F(Engine, TheDragFlagAlwaysMatchesTheButton)
+{
+    settings.method = kMethodDwell;
+    engine.setSettings(settings);
+    engine.tick();
+    for (int i = 0; i < 4; ++i)
+        engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Drag);
+    bytes("Jj");  // picks up
+    bytes("R");
+    engine.tick();  // moving ends the dwell cycle; the drag goes on
+    bytes("r");
+    engine.tick();
+    engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Left);
+    recorder.take();
+    bytes("Jj");  // the left click offered puts the drag down
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up", "uncheck all but -1"}));
+    EXPECT_FALSE(engine.leftIsDown());
+    for (int i = 0; i < 4; ++i)
+        engine.dwellTimer();
+    ASSERT_EQ(engine.clickMode(), ClickMode::Drag);
+    recorder.take();
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"left down"})) << "the next drag must pick up, not click";
+    EXPECT_TRUE(engine.leftIsDown());
+
+    // The options opened in the middle of a drag put it down: click mode 0 holds nothing.
+    engine.optionsOpening();
+    EXPECT_EQ(recorder.take(), (Lines{"left up", "stop dwell timer", "restore cursors"}));
+    EXPECT_EQ(engine.clickMode(), ClickMode::None);
+    EXPECT_FALSE(engine.leftIsDown());
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up"}));
+
+    // The same from the bar's options button.
+    engine.barCommand(kDragButton);
+    bytes("Jj");
+    recorder.take();
+    engine.barCommand(kOptionsButton);
+    EXPECT_EQ(recorder.take(), (Lines{"left up", "uncheck all but -1", "options"}));
+    EXPECT_FALSE(engine.leftIsDown());
+
+    // A press still held is the switch's: its own release lets go, not the options.
+    bytes("J");
+    recorder.take();
+    engine.optionsOpening();
+    EXPECT_TRUE(engine.leftIsDown());
+    bytes("j");
+    EXPECT_EQ(recorder.take(), (Lines{"left up"}));
 }
 
 TEST_F(Engine, EndingReleasesEveryHeldButtonOnce)

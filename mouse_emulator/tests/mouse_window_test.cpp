@@ -80,9 +80,10 @@ public:
     bool read(JoystickReading* reading) override
     {
         *reading = next;
-        return true;
+        return !unplugged;
     }
     JoystickReading next{32767, 32767, 0};
+    bool unplugged = false;
 };
 
 void pump() { fennick::testing::PumpMessages(); }
@@ -216,6 +217,54 @@ TEST_F(MouseWindow, NoLongerTheActiveWindowItLetsGoOfWhatTheSwitchesHeld)
     EXPECT_EQ(g_log, (Lines{"left up"}));
     EXPECT_FALSE(CurrentMouse().leftIsDown);
     EXPECT_EQ(CurrentMouse().direction, Direction::None);
+}
+
+// The box is the joystick (USB model): pulled out while held, its readings fail.
+TEST_F(MouseWindow, AJoystickThatCanNoLongerBeReadLetsGoOfWhatItHeldOnce)
+{
+    start();
+    joystick.next = {65535, 32767, 0};
+    joystickButtons(0b11);  // stick right, fire; the right button in the next poll
+    joystickButtons(0b11);
+    ASSERT_TRUE(CurrentMouse().leftIsDown);
+    ASSERT_TRUE(CurrentMouse().rightIsDown);
+    g_log.clear();
+    joystick.unplugged = true;
+    SendMessageA(bar, MM_JOY1MOVE, 0, 0);
+    EXPECT_EQ(g_log, (Lines{"left up", "right up"})) << "within one poll";
+    SendMessageA(bar, MM_JOY1MOVE, 0, 0);
+    SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+    EXPECT_EQ(g_log, (Lines{"left up", "right up"})) << "let go once, and the pointer stopped";
+
+    // Plugged in again and held; then the joystick messages stop altogether: the motion timer looks.
+    joystick.unplugged = false;
+    joystick.next = {32767, 32767, 0b1};
+    SendMessageA(bar, MM_JOY1MOVE, 0, 0);
+    ASSERT_TRUE(CurrentMouse().leftIsDown);
+    g_log.clear();
+    joystick.unplugged = true;
+    SendMessageA(bar, WM_TIMER, kMotionTimer, 0);  // a poll came since the last tick
+    EXPECT_EQ(g_log, Lines{});
+    SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+    EXPECT_EQ(g_log, (Lines{"left up"}));
+    EXPECT_FALSE(CurrentMouse().leftIsDown);
+}
+
+// Another program registering with the port monitor takes the box's switches away, not the joystick.
+TEST_F(MouseWindow, AnotherProgramTakingTheBoxLeavesTheJoystickHolding)
+{
+    start();
+    joystick.next = {65535, 32767, 0};
+    joystickButtons(0b1);  // stick right, a drag held on button 1
+    switchByte('D');       // and the box's Down switch
+    ASSERT_EQ(CurrentMouse().direction, Direction::DownRight);
+    g_log.clear();
+    SendMessageA(bar, WM_SWITCH_ACTIVATE, 0, 1);
+    SendMessageA(bar, WM_TIMER, kMotionTimer, 0);
+    EXPECT_EQ(g_log, (Lines{"move 4 0"})) << "the held stick stopped or the drag was dropped";
+    EXPECT_TRUE(CurrentMouse().leftIsDown);
+    joystickButtons(0);
+    EXPECT_EQ(g_log, (Lines{"move 4 0", "left up"})) << "one left-up, at the button's release";
 }
 
 TEST_F(MouseWindow, ChoosingTheSerialModelLetsGoOfWhatTheJoystickHolds)
@@ -354,6 +403,31 @@ TEST_F(MouseWindow, OptionsDialogHoldsOffDwellAndClosingWithItOpenKeepsTheMethod
     DWORD method = 0;
     EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, kMouseKey, kMethodValue, &method));
     EXPECT_EQ(method, 2u) << "closing with the dialog open lost the dwell method";
+}
+
+// Cursor copies handed to a SetSystemCursor that refused them (under Wine: every time).
+std::vector<HCURSOR> g_refused;
+
+BOOL WINAPI refuseCursor(HCURSOR cursor, DWORD)
+{
+    g_refused.push_back(cursor);
+    return FALSE;
+}
+
+TEST(MouseCursors, ACursorTheSystemRefusedIsDestroyed)
+{
+    std::unique_ptr<SystemCursors> scheme = MakeSystemCursorScheme(refuseCursor);
+    scheme->show(GetModuleHandleA(nullptr), kCursorDrag);
+    ASSERT_EQ(g_refused.size(), 15u) << "one copy for each system cursor";
+    for (HCURSOR copy : g_refused) {
+        ICONINFO info = {};
+        bool alive = GetIconInfo(copy, &info) != FALSE;
+        if (alive) {
+            DeleteObject(info.hbmMask);
+            DeleteObject(info.hbmColor);
+        }
+        EXPECT_FALSE(alive) << "a refused copy was left behind";
+    }
 }
 
 TEST(MouseTexts, DutchItalianAndEnglishForEveryOtherLanguage)

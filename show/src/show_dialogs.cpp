@@ -247,7 +247,7 @@ void initButtonActions(HWND dialog)
 
     std::string current = g.profile.empty() ? std::string() : profileName(g.profile);
     int found = current.empty() ? CB_ERR
-                                : static_cast<int>(SendMessageA(selector(dialog), CB_FINDSTRING, static_cast<WPARAM>(-1),
+                                : static_cast<int>(SendMessageA(selector(dialog), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                                 reinterpret_cast<LPARAM>(current.c_str())));
     if (found != CB_ERR) {
         SendMessageA(selector(dialog), CB_SETCURSEL, found, 0);
@@ -432,6 +432,7 @@ INT_PTR CALLBACK deviceModelProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         case IDOK:
         case IDCANCEL:  // the close box answers like OK
             g.model = IsDlgButtonChecked(dialog, IDC_MODEL_USB) == BST_CHECKED ? kModelUsb : kModelSerial;
+            g.modelLeftAlone = false;
             EndDialog(dialog, IDOK);
             return TRUE;
         }

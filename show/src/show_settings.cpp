@@ -104,13 +104,11 @@ WINDOWPLACEMENT DefaultWindowPlacement()
 void ApplyWindowPlacement(HWND window, WINDOWPLACEMENT placement)
 {
     placement.length = sizeof(placement);
-    // A show that comes back minimized or hidden would look as if it had not started.
-    switch (placement.showCmd) {
-    case SW_HIDE:
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE: placement.showCmd = SW_SHOWNORMAL; break;
-    }
+    // A show that comes back minimized or hidden would look as if it had not started, and the
+    // single-instance rule would then refuse the copy the user starts to find it: only normal and
+    // maximised are kept.
+    if (placement.showCmd != SW_SHOWNORMAL && placement.showCmd != SW_SHOWMAXIMIZED)
+        placement.showCmd = SW_SHOWNORMAL;
     SetWindowPlacement(window, &placement);
 }
 

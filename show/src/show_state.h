@@ -20,6 +20,10 @@ struct Show {
     HBRUSH brush = nullptr;
     bool fullScreen = false;
     DWORD model = 0;
+    // The stored model is a value the show does not know (it runs as the USB model): another
+    // program may know it, so it is written back only once the user chose a model here.
+    bool modelLeftAlone = false;
+    bool ended = false;  // the port and joystick let go and the settings saved, at close or log-off
     std::string folder;   // program folder, ending in a backslash
     std::string profile;  // full path of the current ".bd2", or empty
     JoystickDirections joystick;

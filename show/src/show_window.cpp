@@ -175,22 +175,38 @@ void onDrawItem(const DRAWITEMSTRUCT* item)
     DeleteDC(memory);
 }
 
-void onClose(HWND window)
+void saveSettings(HWND window)
 {
-    if (g.services.port->isRegistered(window))
-        g.services.port->unregisterWindow(window);
-    g.services.joystick->release();
-    KillTimer(window, kJoystickTimer);
-    KillTimer(window, kFadeTimer);
-    if (g.brush)
-        DeleteObject(g.brush);
-    g.brush = nullptr;
-    WriteDeviceModel(g.model);
+    if (!g.modelLeftAlone)
+        WriteDeviceModel(g.model);
     WriteShowSettings(g.settings);
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof(placement);
     if (GetWindowPlacement(window, &placement))
         WriteWindowPlacement(placement);
+}
+
+// Both ways out pass here once: at log-off or shut-down the process may be ended as soon as
+// WM_ENDSESSION returns, and the show runs all day, so a close is not to be waited for.
+void shutDown(HWND window)
+{
+    if (g.ended)
+        return;
+    g.ended = true;
+    if (g.services.port->isRegistered(window))
+        g.services.port->unregisterWindow(window);
+    g.services.joystick->release();
+    KillTimer(window, kJoystickTimer);
+    KillTimer(window, kFadeTimer);
+    saveSettings(window);
+}
+
+void onClose(HWND window)
+{
+    shutDown(window);
+    if (g.brush)
+        DeleteObject(g.brush);
+    g.brush = nullptr;
     g.pictures.clear();
     DestroyWindow(window);
 }
@@ -240,6 +256,10 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (reinterpret_cast<HWND>(lParam) == g.child && g.brush)
             return reinterpret_cast<LRESULT>(g.brush);
         break;
+    case WM_ENDSESSION:
+        if (wParam)
+            shutDown(window);
+        return 0;
     case WM_CLOSE: onClose(window); return 0;
     case WM_DESTROY:
         g.window = g.child = nullptr;
@@ -259,11 +279,14 @@ bool registerWindowClass(HINSTANCE instance)
 void loadDeviceModel()
 {
     DWORD stored = kModelUsb;
-    if (ReadDeviceModel(&stored))
+    if (ReadDeviceModel(&stored)) {
         g.model = stored == kModelSerial ? kModelSerial : kModelUsb;
-    else
+        g.modelLeftAlone = stored != kModelUsb && stored != kModelSerial;
+    } else {
         OpenDeviceModel();  // asked once; the answer is stored at once
-    WriteDeviceModel(g.model);
+    }
+    if (!g.modelLeftAlone)
+        WriteDeviceModel(g.model);
 }
 
 void loadStartupProfile()

@@ -12,7 +12,7 @@ import fennick_harness as h
 FENNICK_KEY = r"HKCU\SOFTWARE\Velmora\Fennick"
 FENNICK_KEY_LM = r"HKLM\SOFTWARE\Velmora\Fennick"
 SHOW_KEY = FENNICK_KEY + r"\Fennickshow"
-WM_CLOSE, WM_KEYDOWN, WM_KEYUP, WM_COMMAND = 0x10, 0x100, 0x101, 0x111
+WM_CLOSE, WM_ENDSESSION, WM_KEYDOWN, WM_KEYUP, WM_COMMAND = 0x10, 0x16, 0x100, 0x101, 0x111
 WM_SWITCH_BYTE = 0x8064
 VK_ESCAPE, VK_UP, VK_DOWN = 0x1B, 0x26, 0x28
 IDOK, IDCANCEL = 1, 2
@@ -464,6 +464,19 @@ def test_second_instance_exits_with_code_6():
     h.check_second_instance_refused("FennickShow.exe")
 
 
+def test_the_end_of_the_session_keeps_a_change_made_in_the_options():
+    """Log-off with the show still open, as it runs all day: no close comes, the change is kept."""
+    _, show = Running.get()
+    h.check(h.reg_get_dword(SHOW_KEY, "EnableKeyb") is None, "keyboard access stored before the test")
+    options(show, lambda dialog: h.probe("click", dialog, IDC_KEYBOARD))
+    show.post(WM_ENDSESSION, 1, 0)
+    deadline = time.monotonic() + 10
+    while h.reg_get_dword(SHOW_KEY, "EnableKeyb") is None and time.monotonic() < deadline:
+        time.sleep(0.3)
+    h.check(h.reg_get_dword(SHOW_KEY, "EnableKeyb") == 0, "keyboard access turned off was not stored at log-off")
+    Running.stop()  # the session is over for this show
+
+
 def test_without_a_stored_model_the_dialog_asks_first_and_the_answer_is_kept():
     Running.stop()
     settings(model=None)
@@ -498,6 +511,7 @@ TESTS = [
     test_the_fade_clears_the_picture,
     test_dialogs_as_the_carer_sees_them,
     test_second_instance_exits_with_code_6,
+    test_the_end_of_the_session_keeps_a_change_made_in_the_options,
     test_without_a_stored_model_the_dialog_asks_first_and_the_answer_is_kept,
 ]
 

@@ -366,6 +366,79 @@ TEST_F(ShowWindowTest, PlacementDefaultsMinimizedComesBackNormalAndFullScreenCom
     EXPECT_NE(GetMenu(window), nullptr);
 }
 
+// The show runs full screen all day: log-off or shut-down is its usual end, with no close.
+TEST_F(ShowWindowTest, TheEndOfTheSessionKeepsWhatWasChangedAndTheWindowsPlace)
+{
+    storeModel(0);
+    start();
+    {
+        DialogAnswer options("Opzioni", [](HWND dialog) {
+            click(dialog, IDC_KEYBOARD);
+            pressOk(dialog);
+        });
+        command(IDM_OPTIONS);
+        ASSERT_TRUE(options.seen());
+    }
+    ASSERT_FALSE(CurrentShow().keyboard);
+    {
+        DialogAnswer model("Modello Fennick", [](HWND dialog) {
+            click(dialog, IDC_MODEL_SERIAL);
+            pressOk(dialog);
+        });
+        command(IDM_SELECT_MODEL);
+        ASSERT_TRUE(model.seen());
+    }
+    SetWindowPos(window, nullptr, 120, 80, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(getDword(kShowKey, kKeyboardValue), 0u);
+    EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), 1u);
+    WINDOWPLACEMENT placement = {};
+    ASSERT_TRUE(ReadWindowPlacement(&placement));
+    EXPECT_EQ(placement.rcNormalPosition.left, 120);
+    EXPECT_EQ(placement.rcNormalPosition.top, 80);
+    EXPECT_EQ(port.registered, nullptr) << "the port was not let go";
+}
+
+// A stored show command other than normal or maximised (a hand edit, another version) could start
+// the show hidden, and the single-instance rule would then refuse the next start too.
+TEST_F(ShowWindowTest, AStoredPlacementStartsVisibleWhateverItsShowCommand)
+{
+    storeModel(0);
+    for (UINT showCommand : {11u, 12u, 0x4000u}) {
+        WINDOWPLACEMENT stored = {};
+        stored.length = sizeof(stored);
+        stored.showCmd = showCommand;
+        stored.rcNormalPosition = {100, 90, 500, 400};
+        setRaw(kPlacementValue, REG_BINARY, &stored, sizeof(stored));
+        start();
+        EXPECT_TRUE(IsWindowVisible(window)) << showCommand;
+        EXPECT_FALSE(IsIconic(window)) << showCommand;
+        close();
+    }
+}
+
+// FNType is shared by the suite: a value the show does not know is another program's business.
+TEST_F(ShowWindowTest, AModelValueTheShowDoesNotKnowIsLeftAloneUntilTheUserChooses)
+{
+    storeModel(7);
+    {
+        DialogAnswer notAsked("Modello Fennick", [](HWND dialog) { pressOk(dialog); });
+        start();
+        EXPECT_FALSE(notAsked.seen());
+    }
+    EXPECT_EQ(CurrentShow().model, static_cast<uint32_t>(kModelUsb));
+    close();
+    EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), 7u);
+    start();
+    {
+        DialogAnswer model("Modello Fennick", [](HWND dialog) { pressOk(dialog); });
+        command(IDM_SELECT_MODEL);
+        ASSERT_TRUE(model.seen());
+    }
+    close();
+    EXPECT_EQ(getDword(kFennickKey, kDeviceModelValue), static_cast<DWORD>(kModelUsb)) << "the user chose";
+}
+
 TEST_F(ShowWindowTest, WithoutAStoredModelTheDialogAsksAndTheAnswerIsStoredAtOnce)
 {
     bool usbPreset = false, settingsGreyed = false, registeredOnSerial = false, unregisteredOnUsb = false;
@@ -663,6 +736,26 @@ std::vector<std::string> tryNames(HWND actions, const std::vector<std::string>& 
     });
     click(actions, IDC_PROFILE_NEW);
     return messages;
+}
+
+// The current profile's file gone meanwhile: another whose name starts the same is not it.
+TEST_F(ShowWindowTest, ActionsDialogFindsTheCurrentProfileByItsWholeName)
+{
+    storeModel(0);
+    storeProfile("Casa grande", {{kShowPicture, "grande.bmp", ""}});
+    storeProfile("Casa", {{kShowPicture, "casa.bmp", ""}});
+    start();
+    ASSERT_EQ(CurrentShow().profile, folder + "Casa.bd2");
+    ASSERT_TRUE(DeleteFileA((folder + "Casa.bd2").c_str()));
+    std::string shown;
+    DialogAnswer actions("Azioni sensori", [&](HWND dialog) {
+        shown = text(dialog, IDC_PROFILE_LIST);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    command(IDM_BUTTON_ACTIONS);
+    ASSERT_TRUE(actions.seen());
+    EXPECT_EQ(shown, "Casa grande");
+    EXPECT_EQ(CurrentShow().profile, folder + "Casa grande.bd2") << "the dialog shows one profile, the show uses another";
 }
 
 TEST_F(ShowWindowTest, ActionsDialogCreatesSelectsAndDeletesProfilesAndMovesPathsBetweenFields)
