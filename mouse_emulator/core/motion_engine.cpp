@@ -366,8 +366,12 @@ void MotionEngine::stopJoystick()
 
 void MotionEngine::switchesForgotten()
 {
-    if (pending(Device::Switches) != PendingRelease::NoPress)
+    if (pending(Device::Switches) != PendingRelease::NoPress) {
         fireUp(Device::Switches);
+        // The port monitor may still hand the switch's release to this window, which no longer
+        // holds anything for it: that release must not become a left-button release of its own.
+        pending(Device::Switches) = PendingRelease::Nothing;
+    }
     forgetDirectionOf(Device::Switches);
 }
 

@@ -304,6 +304,10 @@ TEST_F(Engine, SwitchesTheDeviceForgetsAreLetGoAsIfReleased)
     EXPECT_EQ(recorder.take(), (Lines{"left up"}));
     engine.tick();
     EXPECT_EQ(recorder.take(), (Lines{})) << "the pointer went on moving";
+    bytes("j");  // the held switch's release, which the port monitor still hands over
+    EXPECT_EQ(recorder.take(), (Lines{})) << "a second left-up for one press";
+    bytes("Jj");
+    EXPECT_EQ(recorder.take(), (Lines{"left down", "left up"}));
 
     // The first press of a drag holds the button until the second press, not a switch: it stays.
     engine.barCommand(kDragButton);
