@@ -69,17 +69,20 @@ def run(exe, *args, timeout=60, check=False):
         process = Started([WINE_RUN, program(exe)] + [str(a) for a in args], env=session_env(),
                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=noise,
                           start_new_session=True)
-    out = OutputLines(process)
+    chunks = []
+    reader = threading.Thread(target=lambda: chunks.extend(iter(lambda: process.stdout.read1(65536), b"")),
+                              daemon=True)
+    reader.start()
     try:
         code = process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
         process.kill()
         process.wait()
         raise
-    # Its output pipe may stay open in a process it started; the lines written before its end are
-    # in by the time the pipe is drained or shortly after.
-    out.find(lambda line: False, timeout=0.3)
-    text = "\n".join(out.snapshot()) + "\n"
+    # Its output pipe may stay open in a process it started: what it wrote before its end is read
+    # by the time the pipe is drained, or shortly after.
+    reader.join(timeout=0.5)
+    text = b"".join(list(chunks)).decode("latin-1").replace("\r\n", "\n")
     if check and code != 0:
         raise AssertionError("%s %s exited %d:\n%s" % (exe, args, code, text))
     return code, text
@@ -477,23 +480,23 @@ def main(tests, cleanup=None):
     """Runs test functions in order, prints each result, exits non-zero when any failed. `cleanup`
     (for a program the tests share) runs at the end whatever happened.
 
-    One failed case costs one case: whatever a case started (the port monitor's server it caused
-    to start included) is ended by process id before the next case, after a failure always, and
-    after every case when the cases share no program. What an earlier run left (a file that failed
-    and is tried again) is ended before the first case."""
+    One failed case costs one case: whatever a failed case started (the port monitor's server it
+    caused to start included) is ended by process id before the next case; a case that passed leaves
+    what it meant to leave (a program the cases share). What an earlier run left (a file that failed
+    and is tried again) is ended before the first case, and everything is ended after the last."""
     leftovers = session_processes()
     if leftovers:
         print("ending what an earlier run left: %s" % sorted(leftovers.values()), flush=True)
         end_processes(list(leftovers))
     try:
-        _run_tests(tests, shared=cleanup is not None)
+        _run_tests(tests)
     finally:
         if cleanup is not None:
             cleanup()
         end_processes(list(session_processes()))
 
 
-def _run_tests(tests, shared):
+def _run_tests(tests):
     failures = 0
     for test in tests:
         started = time.monotonic()
@@ -506,10 +509,10 @@ def _run_tests(tests, shared):
             failures += 1
             print("FAIL %s: %s" % (test.__name__, error), flush=True)
             passed = False
-        if not passed or not shared:
+        if not passed:
             left = {pid: command for pid, command in session_processes().items() if pid not in before}
-            if left and not passed:
+            if left:
                 print("  ending what the case left: %s" % sorted(left.values()), flush=True)
-            end_processes(list(left))
+                end_processes(list(left))
     print("%d of %d passed" % (len(tests) - failures, len(tests)))
     sys.exit(1 if failures else 0)

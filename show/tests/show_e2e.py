@@ -493,6 +493,47 @@ def test_without_a_stored_model_the_dialog_asks_first_and_the_answer_is_kept():
     h.check(h.reg_get_dword(SHOW_KEY, "BackgroundCol") == r | g << 8 | b << 16, "background colour not kept")
 
 
+def test_every_switch_in_turn_with_a_missing_sound_and_an_empty_slot():
+    # Slot 4 shows a picture from a subfolder and plays a sound file that is not there; slot 5 is
+    # empty. The box presses every switch in turn, ten rounds: the show stays up and each slot with
+    # a picture draws it (the empty one clears the screen).
+    Running.stop()
+    remove_profiles()
+    os.makedirs(os.path.join(h.BIN, "pics"), exist_ok=True)
+    pictures = [(name, colour, width, height) for _, name, colour, width, height in PICTURES]
+    pictures.append((os.path.join("pics", "e2e_show_mag.jpg"), YELLOW, 140, 100))
+    for name, colour, width, height in pictures:
+        write_picture(name, width, height, colour)
+    slots = [(1, pictures[0][0]), (1, pictures[1][0]), (1, pictures[2][0]), (4, "pics\\e2e_show_mag.jpg")]
+    lines = []
+    for n, (action, first) in enumerate(slots, start=1):
+        lines += ["[Button%d]" % n, "BtCmd=%d" % action, "BtCmdText1=" + first,
+                  "BtCmdText2=" + ("e2e_show_ding.wav" if action == 4 else "")]
+    lines += ["[Button5]", "BtCmd=0", "BtCmdText1=", "BtCmdText2="]
+    with open(os.path.join(h.BIN, "e2e_show_turns.bd2"), "w", newline="\r\n") as out:
+        out.write("\n".join(lines) + "\n")
+    settings(model=1, profile="e2e_show_turns")
+    try:
+        with h.VirtualDevice(com=1) as device, Show(title="FennickShow - e2e_show_turns") as show:
+            point = centre(show.client_rect())
+            wait_until_listening(device, point)
+            order = [("down", RED, 0), ("up", GREEN, 0), ("right", BLUE, 12), ("left", YELLOW, 24),
+                     ("fire", BACKGROUND, 0)]
+            for turn in range(10):
+                for switch, colour, tolerance in order:
+                    device.press(switch, 50)
+                    _, seen = wait_pixel(point, colour, "show_turns", timeout=5, tolerance=tolerance)
+                    h.check(show.process.poll() is None, "the show ended at turn %d, switch %s (exit %s)"
+                            % (turn + 1, switch, show.process.returncode))
+                    h.check(near(seen, colour, tolerance), "turn %d, switch %s: %s, not %s"
+                            % (turn + 1, switch, seen, colour))
+            show.close()
+    finally:
+        remove_profiles()
+        import shutil
+        shutil.rmtree(os.path.join(h.BIN, "pics"), ignore_errors=True)
+
+
 def stop_and_clean():
     Running.stop()
     remove_profiles()
@@ -513,6 +554,7 @@ TESTS = [
     test_second_instance_exits_with_code_6,
     test_the_end_of_the_session_keeps_a_change_made_in_the_options,
     test_without_a_stored_model_the_dialog_asks_first_and_the_answer_is_kept,
+    test_every_switch_in_turn_with_a_missing_sound_and_an_empty_slot,
 ]
 
 if __name__ == "__main__":
