@@ -102,7 +102,11 @@ std::vector<uint8_t> JoystickSwitchBytes(uint32_t before, uint32_t after)
     return bytes;
 }
 
-SwitchDispatcher::SwitchDispatcher() { held_.fill(-1); }
+SwitchDispatcher::SwitchDispatcher()
+{
+    held_.fill(-1);
+    heldByBox_.fill(false);
+}
 
 int SwitchDispatcher::heldKey(int switchNumber) const
 {
@@ -118,10 +122,12 @@ bool SwitchDispatcher::onByte(uint32_t byte, const ButtonTable& table, std::stri
     if (!event)
         return false;
     int index = event->switchNumber - 1;
-    if (event->make)
+    if (event->make) {
         make(index, table[index], programFolder, effects);
-    else
+        heldByBox_[index] = byte == static_cast<uint32_t>(kDeviceMakes[index]);
+    } else {
         release(index, effects);
+    }
     return true;
 }
 
@@ -185,6 +191,13 @@ void SwitchDispatcher::releaseAll(CommandEffects& effects)
 {
     for (int index = 0; index < kSwitchCount; ++index)
         release(index, effects);
+}
+
+void SwitchDispatcher::releaseHeldByBox(CommandEffects& effects)
+{
+    for (int index = 0; index < kSwitchCount; ++index)
+        if (heldByBox_[index])
+            release(index, effects);
 }
 
 }  // namespace fennick::key

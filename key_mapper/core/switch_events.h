@@ -95,6 +95,9 @@ public:
     bool onByte(uint32_t byte, const ButtonTable& table, std::string_view programFolder, CommandEffects& effects);
     // Lets go of every key still held by a switch (shut-down).
     void releaseAll(CommandEffects& effects);
+    // Lets go of the keys held by the box's switches only (another program took the box over):
+    // what a joystick button holds stays down until that button is let go.
+    void releaseHeldByBox(CommandEffects& effects);
     // The key switch n (1..5) holds down, or -1.
     int heldKey(int switchNumber) const;
 
@@ -102,6 +105,7 @@ private:
     void make(int index, const ButtonDef& button, std::string_view programFolder, CommandEffects& effects);
     void release(int index, CommandEffects& effects);
     std::array<int, kSwitchCount> held_;
+    std::array<bool, kSwitchCount> heldByBox_;  // the held key's press came from the box's letters
 };
 
 }  // namespace fennick::key

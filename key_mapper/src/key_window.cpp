@@ -181,12 +181,13 @@ void onSwitchByte(LPARAM byte)
     g.dispatcher.onByte(static_cast<uint32_t>(byte), g.table, g.folder, effects);
 }
 
-// The port monitor forgets the switches held on a port when another program becomes its active
-// client, so their releases never come here: the keys they hold go up now.
+// Another program became the port's active client: the keys the box's switches hold go up now
+// (a late release the port monitor still hands over finds nothing held). The joystick is read
+// here whatever the port does, so what its buttons hold stays until they are let go.
 void onPortDeactivated()
 {
     Win32Effects effects(g.effects);
-    g.dispatcher.releaseAll(effects);
+    g.dispatcher.releaseHeldByBox(effects);
 }
 
 void onJoystickMove(HWND window)

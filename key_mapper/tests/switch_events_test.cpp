@@ -141,6 +141,25 @@ TEST(SwitchDispatcher, PressedTwiceHoldsOneKeyAndShutDownReleasesEveryHeldKey)
     EXPECT_EQ(r.log, (std::vector<std::string>{"down 65", "down 65", "up 65", "down 66", "down 32", "up 66", "up 32"}));
 }
 
+// Another program takes the box: only what the box's switches hold goes up; a key a joystick
+// button holds stays down until that button is let go.
+TEST(SwitchDispatcher, LosingTheBoxLetsGoOnlyOfWhatItsSwitchesHold)
+{
+    ButtonTable table;
+    table[0] = button(kVirtualKey, 'A');
+    table[1] = button(kVirtualKey, 'B');
+    SwitchDispatcher dispatcher;
+    Recorder r;
+    dispatcher.onByte('D', table, kFolder, r);  // the box's switch 1
+    dispatcher.onByte('Y', table, kFolder, r);  // joystick button for switch 2
+    dispatcher.releaseHeldByBox(r);
+    EXPECT_EQ(r.log, (std::vector<std::string>{"down 65", "down 66", "up 65"}));
+    EXPECT_EQ(dispatcher.heldKey(2), 'B');
+    dispatcher.onByte('d', table, kFolder, r);  // the box's late release: nothing left to let go
+    dispatcher.onByte('y', table, kFolder, r);
+    EXPECT_EQ(r.log, (std::vector<std::string>{"down 65", "down 66", "up 65", "up 66"}));
+}
+
 // A target command waits for its application while switch bytes keep coming: a switch let go
 // meanwhile lets go of its key at once, and a profile change inside the wait (the table the press
 // was read from is replaced) leaves the waiting press and every held key consistent.
