@@ -72,6 +72,29 @@ int tell(Editor& e, HWND over, UINT id, UINT flags, const char* path = nullptr)
     return MessageBoxA(over, message.c_str(), e.request.caption.c_str(), flags);
 }
 
+// A store that could not be read whole: a damaged one may be kept aside (a copy beside it) so
+// that the macros read before the damage can be used and saved again; a locked one can only wait.
+// Nothing is written over without the carer's yes.
+void onStoreWarning(Editor& e, HWND dialog)
+{
+    const char* path = e.request.storePath.c_str();
+    if (e.storeState != CustomFileLoad::Damaged) {
+        tell(e, dialog, IDS_STORE_UNREADABLE, MB_OK | MB_ICONWARNING, path);
+        return;
+    }
+    if (tell(e, dialog, IDS_STORE_DAMAGED, MB_YESNO | MB_ICONWARNING, path) != IDYES)
+        return;
+    std::string copy = e.request.storePath + ".damaged";
+    if (!CopyFileA(path, copy.c_str(), FALSE)) {
+        tell(e, dialog, IDS_STORE_UNREADABLE, MB_OK | MB_ICONWARNING, path);
+        return;
+    }
+    e.storeState = CustomFileLoad::Loaded;
+    e.storeChanged = true;  // what was read is written back whole at the end
+    EnableWindow(GetDlgItem(dialog, IDC_CUSTOM_SAVE), TRUE);
+    EnableWindow(GetDlgItem(dialog, IDC_CUSTOM_DELETE), TRUE);
+}
+
 std::string windowText(HWND window)
 {
     int length = GetWindowTextLengthA(window);
@@ -683,7 +706,7 @@ INT_PTR CALLBACK editorDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_EDITOR_STORE_WARNING:
         // Said over the editor, not before it appears.
         ShowWindow(dialog, SW_SHOW);
-        tell(*e, dialog, IDS_STORE_UNREADABLE, MB_OK | MB_ICONWARNING, e->request.storePath.c_str());
+        onStoreWarning(*e, dialog);
         return TRUE;
     case WM_ENDSESSION:
         // The process may end without another message: the custom macros go to their file now.

@@ -578,8 +578,9 @@ TEST_F(MacroEditor, AStoreThatCouldNotBeReadIsNeverSavedOver)
             locker = CreateFileA(store.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         Session session(library);
         session.Run("x$", store.c_str(), [&](HWND dialog) {
-            std::string warning = AnswerBox(dialog, IDOK);
-            EXPECT_NE(warning.find("could not be read"), std::string::npos) << warning;
+            // A locked file can only be waited for; a damaged one is offered to be kept aside (No here).
+            std::string warning = AnswerBox(dialog, pass == 0 ? IDOK : IDNO);
+            EXPECT_NE(warning.find(pass == 0 ? "could not be read" : "is damaged"), std::string::npos) << warning;
             EXPECT_NE(warning.find(store), std::string::npos) << warning;
             EXPECT_FALSE(IsWindowEnabled(Control(dialog, IDC_CUSTOM_SAVE)));
             EXPECT_FALSE(IsWindowEnabled(Control(dialog, IDC_CUSTOM_DELETE)));
@@ -591,6 +592,23 @@ TEST_F(MacroEditor, AStoreThatCouldNotBeReadIsNeverSavedOver)
         }
         EXPECT_EQ(ReadFileBytes(store.c_str()), original) << "pass " << pass;
     }
+}
+
+TEST_F(MacroEditor, ADamagedStoreKeptAsideOnTheCarersYesGoesOnWithWhatCouldBeRead)
+{
+    std::string damaged = StoreRecord("Kept", "k$") + StoreRecord("Cut", "cut short$").substr(0, 60);
+    WriteFileBytes(store.c_str(), damaged);
+    Session session(library);
+    session.Run("x$", store.c_str(), [&](HWND dialog) {
+        std::string question = AnswerBox(dialog, IDYES);
+        EXPECT_NE(question.find(".damaged"), std::string::npos) << question;
+        EXPECT_TRUE(IsWindowEnabled(Control(dialog, IDC_CUSTOM_SAVE)));
+        EXPECT_TRUE(IsWindowEnabled(Control(dialog, IDC_CUSTOM_DELETE)));
+        PostClick(dialog, IDC_EDITOR_CANCEL);
+    });
+    EXPECT_EQ(ReadFileBytes((store + ".damaged").c_str()), damaged);
+    EXPECT_EQ(ReadFileBytes(store.c_str()), StoreRecord("Kept", "k$"));
+    DeleteFileA((store + ".damaged").c_str());
 }
 
 TEST_F(MacroEditor, AFailedSaveOfChangedCustomMacrosIsSaidAndCanBeRetried)
@@ -632,7 +650,7 @@ TEST(MacroEditorTexts, EveryLanguageHasEveryTextAndMessagesTakeOnePath)
     const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK);
     const WORD languages[] = {english, 0x0407, 0x040C, 0x0410, 0x0413, 0x0813, 0x0414, 0x041D};
     std::vector<UINT> ids;
-    for (UINT id = IDS_NAME_EXISTS; id <= IDS_MACRO_TOO_LONG; ++id)
+    for (UINT id = IDS_NAME_EXISTS; id <= IDS_STORE_DAMAGED; ++id)
         ids.push_back(id);
     for (UINT id = 40053; id <= 40115; ++id) {
         if (id != 40071 && id != 40074)  // not in the key list
@@ -646,13 +664,13 @@ TEST(MacroEditorTexts, EveryLanguageHasEveryTextAndMessagesTakeOnePath)
             ASSERT_NE(FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), language), nullptr);
             std::string text = fennick::macro::LoadEditorString(module, language, id);
             EXPECT_FALSE(text.empty()) << std::hex << language << std::dec << " string " << id;
-            bool takesPath = id == IDS_STORE_UNREADABLE || id == IDS_STORE_NOT_SAVED;
+            bool takesPath = id == IDS_STORE_UNREADABLE || id == IDS_STORE_NOT_SAVED || id == IDS_STORE_DAMAGED;
             EXPECT_EQ(std::count(text.begin(), text.end(), '%'), takesPath ? 1 : 0) << language << " string " << id;
             if (takesPath) {
                 EXPECT_NE(text.find("%s"), std::string::npos) << language << " string " << id;
             }
             // Every message is translated (key names such as "F1" or "Alt" may read the same).
-            if (language != english && id <= IDS_MACRO_TOO_LONG) {
+            if (language != english && id <= IDS_STORE_DAMAGED) {
                 EXPECT_NE(text, fennick::macro::LoadEditorString(module, english, id)) << language << " string " << id;
             }
         }
