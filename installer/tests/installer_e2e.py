@@ -455,19 +455,23 @@ def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request
         shutil.rmtree(staging, ignore_errors=True)
 
 
+def end_shared_programs():
+    """The tester and the virtual box, which the cases share (so the harness leaves them running
+    between passing cases), and the throwaway prefix's Wine session."""
+    if State.tester is not None and State.tester.poll() is None:
+        State.tester.kill()
+    device = getattr(State, "device", None)
+    if device is not None and device.process and device.process.poll() is None:
+        device.__exit__(None, None, None)
+    stop_wineserver(RUN)
+
+
 if __name__ == "__main__":
-    try:
-        h.main([test_silent_install_into_a_fresh_prefix,
-                test_installer_speaks_the_users_language_else_english,
-                test_installed_tester_talks_to_the_virtual_box,
-                test_update_over_a_running_tester_keeps_user_files_and_settings,
-                test_update_stops_with_an_error_when_a_program_does_not_close,
-                test_silent_uninstall_removes_ours_and_keeps_the_users_files,
-                test_key_mapper_release_offers_logon_start_and_removes_everything_on_request])
-    finally:
-        if State.tester is not None and State.tester.poll() is None:
-            State.tester.kill()
-        device = getattr(State, "device", None)
-        if device is not None and device.process and device.process.poll() is None:
-            device.__exit__(None, None, None)
-        stop_wineserver(RUN)
+    h.main([test_silent_install_into_a_fresh_prefix,
+            test_installer_speaks_the_users_language_else_english,
+            test_installed_tester_talks_to_the_virtual_box,
+            test_update_over_a_running_tester_keeps_user_files_and_settings,
+            test_update_stops_with_an_error_when_a_program_does_not_close,
+            test_silent_uninstall_removes_ours_and_keeps_the_users_files,
+            test_key_mapper_release_offers_logon_start_and_removes_everything_on_request],
+           cleanup=end_shared_programs)
