@@ -82,20 +82,37 @@ def payload(files):
     if KEY_MAPPER.lower() in names:
         lines.append("!define FENNICK_HAS_KEY_MAPPER")
 
-    def macro(name, body):
-        lines.append("!macro %s" % name)
+    def macro(name, body, params=""):
+        lines.append("!macro %s%s" % (name, " " + params if params else ""))
         lines.extend("  " + line for line in body)
         lines.append("!macroend")
 
-    program_files = [f for f in files if not is_user_file(os.path.basename(f))]
-    starter_files = [f for f in files if is_user_file(os.path.basename(f))]
-    macro("FennickInstallFiles", ["!insertmacro FennickInstallFile %s %s" % (
-        nsis_string(os.path.basename(f)), nsis_string(os.path.abspath(f))) for f in program_files] + [
-        "!insertmacro FennickInstallStarterFile %s %s" % (
-            nsis_string(os.path.basename(f)), nsis_string(os.path.abspath(f))) for f in starter_files])
-    macro("FennickRemoveFiles", ["!insertmacro FennickRemoveFile %s" % nsis_string(os.path.basename(f))
-                                 for f in program_files])
-    macro("FennickRemoveUserFiles", ['Delete "$INSTDIR\\%s"' % pattern for pattern in USER_FILE_PATTERNS])
+    program_files = [os.path.basename(f) for f in files if not is_user_file(os.path.basename(f))]
+    starter_files = [os.path.basename(f) for f in files if is_user_file(os.path.basename(f))]
+    sources = {os.path.basename(f): nsis_string(os.path.abspath(f)) for f in files}
+    # An update stages every file first, then swaps them all in (see fennick.nsi).
+    macro("FennickStageFiles", ["!insertmacro FennickStageFile %s %s" % (nsis_string(n), sources[n])
+                                for n in program_files] +
+          ["!insertmacro FennickStageStarterFile %s %s" % (nsis_string(n), sources[n]) for n in starter_files])
+    macro("FennickSwapFiles", ["!insertmacro FennickSwapFile %s" % nsis_string(n) for n in program_files] +
+          ["!insertmacro FennickSwapStarterFile %s" % nsis_string(n) for n in starter_files])
+    macro("FennickDropStagedFiles", ["!insertmacro FennickDropStaged %s" % nsis_string(n)
+                                     for n in program_files + starter_files])
+    # The installed files, as the uninstaller and the next update find them; a starter file is the user's.
+    macro("FennickListFiles", ['WriteRegStr HKCU "${FILES_KEY}" %s ""' % nsis_string(n) for n in program_files])
+    macro("FennickIfShipped", ["StrCmp ${name} %s ${label}" % nsis_string(n) for n in program_files],
+          "name label")
+    # For a suite installed before the list was kept.
+    macro("FennickRemoveFiles", ["!insertmacro FennickRemoveFile %s" % nsis_string(n) for n in program_files])
+    # Whole names and extensions, compared without wildcards: see IsUserFile.
+    user_tests = []
+    for pattern in USER_FILE_PATTERNS:
+        if pattern.startswith("*."):
+            user_tests += ['StrCpy ${scratch} ${name} "" -%d' % (len(pattern) - 1),
+                           "StrCmp ${scratch} %s ${label}" % nsis_string(pattern[1:])]
+        else:
+            user_tests.append("StrCmp ${name} %s ${label}" % nsis_string(pattern))
+    macro("FennickIfUserFile", user_tests, "name scratch label")
     macro("FennickShortcuts", ['CreateShortCut "${START_MENU_FOLDER}\\%s.lnk" "$INSTDIR\\%s" "" '
                                '"$INSTDIR\\%s" 0 SW_SHOWNORMAL "" %s'
                                % (p.shortcut, p.file_name, p.file_name, nsis_string(p.description))

@@ -47,6 +47,10 @@ USER_FILES = {"Mine.bpf": b"[Button1]\r\nBtCmd=1\r\nBtCmdVal=65\r\n",
 WM_CLOSE, WM_COMMAND, IDM_QUERY, IDOK, IDC_QUERY_RESULT = 0x10, 0x111, 40009, 1, 1048
 IDENTITY = "FNK 2.1"
 IDC_DIRECTORY = 1019  # the folder field of the installer's folder page
+# The installer's exit codes besides 0 (done) and 2 (a program of the suite did not close).
+EXIT_NOT_WRITTEN, EXIT_FOREIGN_FOLDER, EXIT_NEWER_INSTALLED, EXIT_SETUP_RUNNING = 3, 4, 5, 6
+OLDER_VERSION = "0.9.0"
+DROPPED_FILE = "FennickLegacy.dll"  # shipped by the older release only
 
 
 # --- the throwaway prefix ---
@@ -163,14 +167,18 @@ def install(setup=SETUP, *args):
 
 def uninstall(folder, *args, timeout=120):
     """Runs the uninstaller as the Apps list does; it hands over to a copy of itself and returns at
-    once, so wait for its last steps: the uninstaller itself gone, the Apps entry gone."""
+    once, so wait for its last steps: the uninstaller itself gone, the Apps entry gone, and the copy
+    (run with _?=) ended, since a setup started while it runs would be refused."""
     uninstaller = os.path.join(folder, "Uninstall.exe")
     code, text = run_windows(windows_path(uninstaller), "/S", *args)
     h.check(code == 0, "silent uninstall exited %d: %s" % (code, text))
     deadline = time.monotonic() + timeout
-    while os.path.exists(uninstaller) and time.monotonic() < deadline:
+
+    def copy_runs():
+        return any("_?=" in command for command in h.session_processes().values())
+    while (os.path.exists(uninstaller) or copy_runs()) and time.monotonic() < deadline:
         time.sleep(0.2)
-    h.check(not os.path.exists(uninstaller), "the uninstaller did not finish")
+    h.check(not os.path.exists(uninstaller) and not copy_runs(), "the uninstaller did not finish")
     h.check(reg_values(UNINSTALL_KEY) is None, "the Apps entry is still there after uninstalling")
 
 
@@ -228,6 +236,7 @@ def check_shortcuts(folder, shipped):
 
 class State:
     tester = None
+    older_setup = None
 
 
 def test_silent_install_into_a_fresh_prefix():
@@ -438,36 +447,179 @@ def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request
         for name, content in USER_FILES.items():
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(content)
+        # Not a profile, although its 8.3 name (X~1.BPF) matches *.bpf.
+        kept = b"someone's backup"
+        with open(os.path.join(folder, "x.bpfold"), "wb") as f:
+            f.write(kept)
         # The port monitor's DLL still loaded elsewhere: it is left to a command run at the next log-on.
         holder = start_holder("fennick_test_holder", "C:\\Fennick\\swibus.dll")
         try:
             uninstall(folder, "/REMOVEUSERFILES")
         finally:
             stop(holder)
-        h.check(sorted(os.listdir(folder)) == ["swibus.dll"], "left behind: %s" % sorted(os.listdir(folder)))
+        h.check(sorted(os.listdir(folder)) == ["swibus.dll", "x.bpfold"],
+                "left behind: %s" % sorted(os.listdir(folder)))
         h.check("FennickKey" not in (reg_values(RUN_KEY) or {}), "the logon start outlived the uninstall")
         command = (reg_values(RUNONCE_KEY) or {}).get("FennickRemoveHeldFiles")
         h.check(command, "nothing removes the file still in use: %r" % reg_values(RUNONCE_KEY))
         code, text = run_windows(h.program("run_once.exe"))  # the next log-on
         h.check(code == 0, "the log-on command did not start: %r" % command)
-        h.check(not os.path.exists(folder), "the log-on command left %s" % (os.listdir(folder) if os.path.exists(folder) else ""))
+        h.check(os.path.exists(folder) and os.listdir(folder) == ["x.bpfold"]
+                and read(os.path.join(folder, "x.bpfold")) == kept,
+                "the log-on command left %s" % (os.listdir(folder) if os.path.exists(folder) else "nothing"))
     finally:
         shutil.rmtree(staging, ignore_errors=True)
 
 
-if __name__ == "__main__":
+def test_silent_update_with_another_folder_goes_where_the_suite_is():
+    """/D names a folder, but the suite is installed: the update goes into the installed folder,
+    with the user's profiles, rather than making a second copy elsewhere."""
+    folder = default_install_dir()
+    with open(os.path.join(folder, "FennickKey_ENG.ini"), "wb") as f:
+        f.write(b"[old release]\r\n")
+    elsewhere = os.path.join(h.PREFIX, "drive_c", "Elsewhere")
+    install(SETUP, "/D=C:\\Elsewhere")
+    h.check(not os.path.exists(elsewhere), "a second copy in %s" % elsewhere)
+    check_installed_files_plus_user(folder)
+    h.check(reg_values(UNINSTALL_KEY).get("InstallLocation") == windows_path(folder),
+            "the Apps entry points at %r" % reg_values(UNINSTALL_KEY).get("InstallLocation"))
+
+
+def test_install_refuses_a_folder_holding_files_of_someone_else():
+    """Nothing of the suite is installed; the folder holds another product's uninstaller and a file
+    whose short name looks like a profile."""
+    other = os.path.join(h.PREFIX, "drive_c", "Other")
+    os.makedirs(other)
+    theirs = {"Uninstall.exe": b"MZ another product", "x.bpfold": b"their data"}
+    for name, content in theirs.items():
+        with open(os.path.join(other, name), "wb") as f:
+            f.write(content)
+    code, text = run_windows(SETUP, "/S", "/D=C:\\Other")
+    h.check(code == EXIT_FOREIGN_FOLDER, "installing into a folder of someone else exited %d: %s" % (code, text))
+    h.check({n: read(os.path.join(other, n)) for n in os.listdir(other)} == theirs,
+            "the folder now holds %s" % sorted(os.listdir(other)))
+    h.check(reg_values(UNINSTALL_KEY) is None, "an Apps entry for a refused install: %r" % reg_values(UNINSTALL_KEY))
+    h.check(not os.path.exists(start_menu_folder()), "shortcuts for a refused install")
+
+
+def older_release():
+    """FennickSetup of an older version: one command list differs and it ships a file that the
+    current release dropped. Made once."""
+    if getattr(State, "older_setup", None):
+        return State.older_setup
+    staging = tempfile.mkdtemp(prefix="fennick-older-")
+    shipped = []
+    for source in SHIPPED:
+        if os.path.basename(source) == "FennickKey_ENG.ini":
+            source = os.path.join(staging, "FennickKey_ENG.ini")
+            with open(source, "wb") as f:
+                f.write(b"[older release]\r\n")
+        shipped.append(source)
+    dropped = os.path.join(staging, DROPPED_FILE)
+    shutil.copy(h.program("run_once.exe"), dropped)
+    shipped.append(dropped)
+    manifest = os.path.join(staging, "shipped_files.txt")
+    with open(manifest, "w") as out:
+        out.write("\n".join(shipped) + "\n")
+    subprocess.run([sys.executable, MAKE_RELEASE, "--version", OLDER_VERSION, "--publisher", PUBLISHER,
+                    "--manifest", manifest, "--out-dir", staging], check=True, stdout=subprocess.DEVNULL)
+    State.older_setup = os.path.join(staging, "FennickSetup-%s.exe" % OLDER_VERSION)
+    return State.older_setup
+
+
+def folder_contents(folder):
+    return {n: read(os.path.join(folder, n)) for n in os.listdir(folder)}
+
+
+def test_update_that_cannot_replace_a_file_puts_every_old_file_back():
+    """The older release installed and its tester running; the last file an update replaces is held
+    open without delete sharing (a virus scanner, say). The update fails with its code, the folder
+    is the older release byte for byte, the Apps entry too, and the tester runs again."""
+    folder = default_install_dir()
+    install(older_release())
+    tester = h.Started([h.WINE_RUN, windows_path(os.path.join(folder, "FennickTest.exe"))], env=h.session_env(),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       start_new_session=True)
+    window = h.wait_window("FennickTest", "FennickTest", 30000)
+    h.check(window, "the older tester did not start")
+    before = folder_contents(folder)
+    holder = start_holder("fennick_test_holder", windows_path(os.path.join(folder, "test.wav")))
     try:
-        h.main([test_silent_install_into_a_fresh_prefix,
-                test_installer_speaks_the_users_language_else_english,
-                test_installed_tester_talks_to_the_virtual_box,
-                test_update_over_a_running_tester_keeps_user_files_and_settings,
-                test_update_stops_with_an_error_when_a_program_does_not_close,
-                test_silent_uninstall_removes_ours_and_keeps_the_users_files,
-                test_key_mapper_release_offers_logon_start_and_removes_everything_on_request])
+        code, text = run_windows(SETUP, "/S")
     finally:
-        if State.tester is not None and State.tester.poll() is None:
-            State.tester.kill()
-        device = getattr(State, "device", None)
-        if device is not None and device.process and device.process.poll() is None:
-            device.__exit__(None, None, None)
-        stop_wineserver(RUN)
+        stop(holder)
+    after = folder_contents(folder)
+    h.check(after == before, "after the failed update (exit code %d): changed %s, added %s, missing %s" % (
+        code, sorted(n for n in before if n in after and after[n] != before[n]), sorted(set(after) - set(before)),
+        sorted(set(before) - set(after))))
+    h.check(code == EXIT_NOT_WRITTEN, "an update that could not replace a file exited %d: %s" % (code, text))
+    h.check(reg_values(UNINSTALL_KEY).get("DisplayVersion") == OLDER_VERSION,
+            "the Apps entry says %r" % reg_values(UNINSTALL_KEY).get("DisplayVersion"))
+    try:
+        tester.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        stop(tester)
+        raise AssertionError("the update did not close the tester before replacing files")
+    again = h.wait_window("FennickTest", "FennickTest", 30000)
+    h.check(again and again != window, "the failed update did not start again the tester it closed")
+
+
+def test_update_removes_files_the_new_release_dropped():
+    folder = default_install_dir()
+    h.check(os.path.exists(os.path.join(folder, DROPPED_FILE)), "the older release is not installed")
+    install()
+    h.check(not os.path.exists(os.path.join(folder, DROPPED_FILE)), "%s outlived the update" % DROPPED_FILE)
+    check_installed_files_plus_user(folder)
+    h.check(reg_values(UNINSTALL_KEY).get("DisplayVersion") == VERSION, "the Apps entry was not updated")
+
+
+def test_a_second_installer_ends_at_once_and_an_older_one_refuses_silently():
+    folder = default_install_dir()
+    first = h.Started([h.WINE_RUN, SETUP], env=h.session_env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                      stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        window = h.wait_window("#32770", "-", 30000)
+        h.check(window, "the first installer's window did not open")
+        started = time.monotonic()
+        code, text = run_windows(SETUP, "/S", timeout=60)
+        h.check(code == EXIT_SETUP_RUNNING, "a second installer exited %d after %.1f s: %s"
+                % (code, time.monotonic() - started, text))
+        h.probe("click", window, 2)  # Cancel on the first installer's first page
+        first.wait(timeout=60)
+    finally:
+        if first.poll() is None:
+            stop(first)
+    before = folder_contents(folder)
+    code, text = run_windows(older_release(), "/S")
+    h.check(code == EXIT_NEWER_INSTALLED, "an older release over a newer one exited %d: %s" % (code, text))
+    h.check(folder_contents(folder) == before, "the older release changed the installed files")
+    h.check(reg_values(UNINSTALL_KEY).get("DisplayVersion") == VERSION, "the Apps entry was changed")
+
+
+def end_shared_programs():
+    """The tester and the virtual box, which the cases share (so the harness leaves them running
+    between passing cases), and the throwaway prefix's Wine session."""
+    if State.tester is not None and State.tester.poll() is None:
+        State.tester.kill()
+    device = getattr(State, "device", None)
+    if device is not None and device.process and device.process.poll() is None:
+        device.__exit__(None, None, None)
+    if State.older_setup:
+        shutil.rmtree(os.path.dirname(State.older_setup), ignore_errors=True)
+    stop_wineserver(RUN)
+
+
+if __name__ == "__main__":
+    h.main([test_silent_install_into_a_fresh_prefix,
+            test_installer_speaks_the_users_language_else_english,
+            test_installed_tester_talks_to_the_virtual_box,
+            test_update_over_a_running_tester_keeps_user_files_and_settings,
+            test_update_stops_with_an_error_when_a_program_does_not_close,
+            test_silent_update_with_another_folder_goes_where_the_suite_is,
+            test_silent_uninstall_removes_ours_and_keeps_the_users_files,
+            test_key_mapper_release_offers_logon_start_and_removes_everything_on_request,
+            test_install_refuses_a_folder_holding_files_of_someone_else,
+            test_update_that_cannot_replace_a_file_puts_every_old_file_back,
+            test_update_removes_files_the_new_release_dropped,
+            test_a_second_installer_ends_at_once_and_an_older_one_refuses_silently],
+           cleanup=end_shared_programs)
