@@ -236,6 +236,36 @@ unsigned long privateKiB(HANDLE process)
     return static_cast<unsigned long>(total / 1024);
 }
 
+struct MemoryQuery {
+    HANDLE process;
+    unsigned long kib;
+};
+
+DWORD WINAPI memoryThread(void* context)
+{
+    MemoryQuery* query = static_cast<MemoryQuery*>(context);
+    query->kib = privateKiB(query->process);
+    return 0;
+}
+
+// A remote VirtualQueryEx runs inside the target process under Wine: a process that hangs would hang
+// the agent with it, so the walk runs on a thread given 5 s. -1: the process did not let it finish.
+long privateKiBBounded(HANDLE process)
+{
+    MemoryQuery* query = new MemoryQuery{process, 0};
+    HANDLE thread = CreateThread(nullptr, 0, memoryThread, query, 0, nullptr);
+    if (!thread)
+        return -1;
+    if (WaitForSingleObject(thread, 5000) != WAIT_OBJECT_0) {
+        CloseHandle(thread);
+        return -1;  // the query and its thread are left behind on purpose: the thread may still use them
+    }
+    CloseHandle(thread);
+    long kib = static_cast<long>(query->kib);
+    delete query;
+    return kib;
+}
+
 std::string processStats(const PROCESSENTRY32& entry)
 {
     char line[512];
@@ -250,10 +280,11 @@ std::string processStats(const PROCESSENTRY32& entry)
     DWORD guiError = GetLastError();
     DWORD handles = 0;
     GetProcessHandleCount(process, &handles);
-    snprintf(line, sizeof(line), "%s %lu %d %d %lu %lu/%lu %lu %lu", entry.szExeFile, entry.th32ProcessID,
-             windowCount(entry.th32ProcessID), gdiCount(process), guiUser, guiGdi, guiError, privateKiB(process),
-             handles);
-    CloseHandle(process);
+    long kib = privateKiBBounded(process);
+    snprintf(line, sizeof(line), "%s %lu %d %d %lu %lu/%lu %ld %lu", entry.szExeFile, entry.th32ProcessID,
+             windowCount(entry.th32ProcessID), gdiCount(process), guiUser, guiGdi, guiError, kib, handles);
+    if (kib >= 0)
+        CloseHandle(process);
     return line;
 }
 
