@@ -287,6 +287,8 @@ def test_an_install_over_the_folder_keeps_the_users_space_and_enter_and_current_
     h.reg("add", KEY_MAPPER_KEY, "/v", "CurProfile", "/t", "REG_SZ", "/d", reading, "/f")
     install()
     h.check(read(os.path.join(folder, "Space and Enter.bpf")) == changed, "the install replaced the user's profile")
+    h.check(all(os.path.exists(os.path.join(folder, name + ".bpf")) for name in STARTER_PROFILES),
+            "starter profiles missing after the install: %s" % sorted(os.listdir(folder)))
     code, text = h.reg("query", KEY_MAPPER_KEY, "/v", "CurProfile")
     h.check(code == 0 and reading.lower() in text.lower(), "the current profile became %r" % text)
 
