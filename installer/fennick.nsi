@@ -590,6 +590,7 @@ Section "$(SectionPrograms)" SecPrograms
   !insertmacro FennickSwapFiles
   !insertmacro FennickSwapFile "Uninstall.exe"
   Call CommitFiles
+  !insertmacro FennickStarterSettings
 
   ; Shortcuts for the programs this release carries; those of an older release that it no
   ; longer carries go.

@@ -48,6 +48,19 @@ KEY_MAPPER = "FennickKey.exe"
 USER_FILE_PATTERNS = ("*.bpf", "*.bd2", "fkconfig.ini", "custom.mcr")
 
 
+# Where nothing is stored yet (a first install, or one after an uninstall, which removes the
+# settings), the key mapper and the show start on their starter profile, and the show's pictures
+# fade: (key under HKCU, value, text or number, the starter file it needs). "$INSTDIR" is NSIS's.
+STARTER_SETTINGS = [(r"SOFTWARE\Velmora\Orrin2Key", "CurProfile", "$INSTDIR\\Space and Enter.bpf", "Space and Enter.bpf"),
+                    (r"SOFTWARE\Velmora\Fennick\Fennickshow", "CurProfile", "$INSTDIR\\First steps.bd2", "First steps.bd2"),
+                    (r"SOFTWARE\Velmora\Fennick\Fennickshow", "MSecs", 4000, "First steps.bd2")]
+# The getting-started page opened from the Start menu, in the installer's language (the Windows
+# language, else English).
+GETTING_STARTED = "Getting started"
+GETTING_STARTED_PAGES = [(0, "getting-started.html"), (1036, "getting-started-fr.html"),
+                         (1043, "getting-started-nl.html"), (1040, "getting-started-it.html")]
+
+
 def is_user_file(name):
     return any(fnmatch.fnmatch(name.lower(), pattern) for pattern in USER_FILE_PATTERNS)
 
@@ -113,12 +126,15 @@ def payload(files):
         else:
             user_tests.append("StrCmp ${name} %s ${label}" % nsis_string(pattern))
     macro("FennickIfUserFile", user_tests, "name scratch label")
+    # Where nothing is stored yet, the programs start on their starter profiles.
+    macro("FennickStarterSettings", starter_settings(names) or ["; no starter files in this release"])
     macro("FennickShortcuts", ['CreateShortCut "${START_MENU_FOLDER}\\%s.lnk" "$INSTDIR\\%s" "" '
                                '"$INSTDIR\\%s" 0 SW_SHOWNORMAL "" %s'
                                % (p.shortcut, p.file_name, p.file_name, nsis_string(p.description))
-                               for p in shipped])
+                               for p in shipped] + getting_started_shortcut(names))
     # Every program's shortcut, shipped or not: an update removes those a release no longer has.
-    macro("FennickRemoveShortcuts", ['Delete "${START_MENU_FOLDER}\\%s.lnk"' % p.shortcut for p in PROGRAMS])
+    macro("FennickRemoveShortcuts", ['Delete "${START_MENU_FOLDER}\\%s.lnk"' % p.shortcut for p in PROGRAMS]
+          + ['Delete "${START_MENU_FOLDER}\\%s.lnk"' % GETTING_STARTED])
     # Programs are named by their file in messages: the same in every language.
     # Each program has a bit of its own in the set of those running, so an update knows which to
     # start again.
@@ -132,6 +148,30 @@ def payload(files):
                                           % (nsis_string(p.window_class), nsis_string(p.window_title))
                                           for p in PROGRAMS])
     return "\n".join(lines) + "\n"
+
+
+def starter_settings(names):
+    lines = []
+    for key, value, data, needs in STARTER_SETTINGS:
+        if needs.lower() not in names:
+            continue
+        if isinstance(data, int):
+            lines += ["ClearErrors", 'ReadRegDWORD $0 HKCU "%s" "%s"' % (key, value), "${If} ${Errors}",
+                      '  WriteRegDWORD HKCU "%s" "%s" %d' % (key, value, data), "${EndIf}"]
+        else:
+            lines += ['ReadRegStr $0 HKCU "%s" "%s"' % (key, value), '${If} $0 == ""',
+                      '  WriteRegStr HKCU "%s" "%s" "%s"' % (key, value, data), "${EndIf}"]
+    return lines
+
+
+def getting_started_shortcut(names):
+    pages = [(language, page) for language, page in GETTING_STARTED_PAGES if page in names]
+    if not pages or pages[0][0] != 0:
+        return []
+    lines = ['StrCpy $0 "%s"' % pages[0][1]]
+    for language, page in pages[1:]:
+        lines += ["${If} $LANGUAGE = %d" % language, '  StrCpy $0 "%s"' % page, "${EndIf}"]
+    return lines + ['CreateShortCut "${START_MENU_FOLDER}\\%s.lnk" "$INSTDIR\\$0"' % GETTING_STARTED]
 
 
 def build_installer(makensis, version, publisher, files, out_dir):

@@ -22,7 +22,7 @@ os.environ["FENNICK_DETACH_OUTPUT"] = "1"
 import fennick_harness as h  # noqa: E402
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_release import check_versions  # noqa: E402
+from check_release import check_versions, is_user_file  # noqa: E402
 
 VERSION = sys.argv[1]
 PUBLISHER = sys.argv[2]
@@ -33,6 +33,8 @@ PORTABLE = os.path.join(RELEASE, "Fennick-%s-portable.zip" % VERSION)
 MANIFEST = os.path.join(RELEASE, "shipped_files.txt")
 MAKE_RELEASE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "make_release.py")
 SHIPPED = [line.strip() for line in open(MANIFEST) if line.strip()]
+# The release's starter profiles and links: the user's once installed, kept by the uninstaller.
+STARTER = sorted(os.path.basename(f) for f in SHIPPED if is_user_file(os.path.basename(f)))
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Fennick"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
@@ -351,9 +353,12 @@ def check_installed_files_plus_user(folder):
     shipped_names = {os.path.basename(f) for f in SHIPPED}
     stripped = [n for n in os.listdir(folder) if n not in USER_FILES
                 and not (n.endswith(".old") and n[:-4] in shipped_names)]
-    expected = sorted([os.path.basename(f) for f in SHIPPED] + ["Uninstall.exe"])
+    expected = sorted([os.path.basename(f) for f in SHIPPED if os.path.basename(f) not in USER_FILES]
+                      + ["Uninstall.exe"])
     h.check(sorted(stripped) == expected, "after the update the folder holds %s" % sorted(stripped))
     for source in SHIPPED:
+        if os.path.basename(source) in USER_FILES:
+            continue
         h.check(read(os.path.join(folder, os.path.basename(source))) == read(source),
                 "%s was not updated" % os.path.basename(source))
 
@@ -388,7 +393,8 @@ def test_silent_uninstall_removes_ours_and_keeps_the_users_files():
         h.probe("wait-gone", tester, 30000)
     h.release_port_library(library=os.path.join(folder, "swibus.dll"))
     uninstall(folder)
-    h.check(sorted(os.listdir(folder)) == sorted(USER_FILES), "left in the folder: %s" % sorted(os.listdir(folder)))
+    h.check(sorted(os.listdir(folder)) == sorted(set(USER_FILES) | set(STARTER)),
+            "left in the folder: %s" % sorted(os.listdir(folder)))
     for name, content in USER_FILES.items():
         h.check(read(os.path.join(folder, name)) == content, "%s was changed" % name)
     h.check(not os.path.exists(start_menu_folder()), "the Start-menu folder is still there")

@@ -1,0 +1,306 @@
+"""The first minute after a silent install, in a Wine prefix that has never seen the suite: with
+nothing else set up, the key mapper started with the box types a space into Notepad, the show
+started with the box shows the first starter picture, the Start menu offers "Getting started", and
+every starter profile shows all its commands in the key mapper's settings dialog in English and
+Italian. Then an install over the folder keeps the user's own "Space and Enter" and current profile.
+
+  starter_e2e.py VERSION
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+MAIN_BUILD = os.path.realpath(os.environ.get("FENNICK_BUILD_DIR") or
+                              os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
+WORK = os.path.join(MAIN_BUILD, "starter-test")
+TEMPLATE = os.path.join(WORK, "template")
+RUN = os.path.join(WORK, "run")
+# The harness works on the build tree it is pointed at: here the throwaway tree of this test.
+os.environ["FENNICK_BUILD_DIR"] = RUN
+os.environ["FENNICK_DETACH_OUTPUT"] = "1"
+import fennick_harness as h  # noqa: E402
+
+VERSION = sys.argv[1]
+SETUP = os.path.join(MAIN_BUILD, "release", "FennickSetup-%s.exe" % VERSION)
+KEY_MAPPER_KEY = r"HKCU\SOFTWARE\Velmora\Orrin2Key"
+WM_CLOSE, WM_COMMAND, CB_SETCURSEL, CBN_SELCHANGE = 0x10, 0x111, 0x14E, 1
+IDOK, IDCANCEL = 1, 2
+OPEN_SETTINGS, ITALIANO = 127, 152
+PROFILES, TYPE, TEXT, LIST = 1055, 1000, 1010, 1050
+IDC_MODEL_SERIAL = 1048
+# What the first starter picture shows: a yellow sun on night blue.
+SUN, NIGHT_BLUE = (255, 212, 0), (10, 30, 90)
+# The starter profiles as the settings dialog lists them (sorted), and their switches that do
+# something, with what row 1 shows in each language.
+STARTER_PROFILES = {"Arrows": 5, "Media": 5, "Reading": 5, "Space and Enter": 2}
+SPACE = {"ENG": "Space", "ITI": "Spazio"}
+
+
+# --- a prefix of its own, made from a template once per build tree ---
+
+def stop_wineserver(build):
+    env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"))
+    subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    subprocess.run(["timeout", "20", "wineserver", "-w"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def share_session(build):
+    """The tree uses the display of the main tree's session (and never stops it)."""
+    os.makedirs(build, exist_ok=True)
+    display = os.environ.get("DISPLAY", "")
+    session = os.path.join(MAIN_BUILD, "wine-session.env")
+    if os.path.exists(session):
+        for line in open(session):
+            if line.startswith("DISPLAY="):
+                display = line.strip().split("=", 1)[1]
+    with open(os.path.join(build, "wine-session.env"), "w") as out:
+        out.write("DISPLAY=%s\n" % display)
+
+
+def copy_file(source, target):
+    # The prefix's system DLLs are only read: link them instead of copying half a gigabyte.
+    if os.sep + os.path.join("drive_c", "windows", "system32") + os.sep in source:
+        os.link(source, target)
+    else:
+        shutil.copy2(source, target)
+
+
+def fresh_prefix():
+    if not os.path.exists(os.path.join(TEMPLATE, "wineprefix", ".fennick-ready")):
+        share_session(TEMPLATE)
+        env = dict(os.environ, FENNICK_BUILD_DIR=TEMPLATE)
+        env.pop("WINEPREFIX", None)
+        subprocess.run([h.WINE_RUN, "cmd", "/c", "exit", "0"], env=env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600, check=True)
+        stop_wineserver(TEMPLATE)
+    stop_wineserver(RUN)
+    shutil.rmtree(RUN, ignore_errors=True)
+    share_session(RUN)
+    shutil.copytree(os.path.join(TEMPLATE, "wineprefix"), h.PREFIX, symlinks=True, copy_function=copy_file)
+    # The serial shim and the probes of the main tree; no bin/ on WINEPATH: the installed programs
+    # find only what the installer put beside them.
+    os.symlink(os.path.join(MAIN_BUILD, "serial_shim"), os.path.join(RUN, "serial_shim"))
+    os.symlink(os.path.join(MAIN_BUILD, "tests"), os.path.join(RUN, "tests"))
+    subprocess.run([h.WINE_RUN, h.program("fennick_probe.exe"), "find", "Progman"], env=h.session_env(),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+
+def user_folder(*parts):
+    users = os.path.join(h.PREFIX, "drive_c", "users")
+    name = next(n for n in sorted(os.listdir(users)) if n.lower() != "public")
+    return os.path.join(users, name, *parts)
+
+
+def install_dir():
+    return user_folder("AppData", "Local", "Programs", "Fennick")
+
+
+def windows_path(unix_path):
+    return "C:\\" + os.path.relpath(unix_path, os.path.join(h.PREFIX, "drive_c")).replace("/", "\\")
+
+
+def install():
+    result = subprocess.run([h.WINE_RUN, SETUP, "/S"], env=h.session_env(), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+    h.check(result.returncode == 0, "silent install exited %d: %s" % (result.returncode, result.stdout[-2000:]))
+
+
+def start_installed(program, *args):
+    """An installed program started as the Start menu starts it, from another current folder."""
+    return h.Started([h.WINE_RUN, windows_path(os.path.join(install_dir(), program))] + list(args),
+                     env=h.session_env(), cwd=tempfile.gettempdir(), stdin=subprocess.DEVNULL,
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+
+
+def close(process, window, what):
+    h.probe("post", window, WM_CLOSE, 0, 0)
+    try:
+        code = process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        raise AssertionError("%s did not end after WM_CLOSE" % what)
+    h.check(code == 0, "%s ended with %s" % (what, code))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def edit_text(edit):
+    """The whole text of an edit control, blanks included."""
+    code, text = h.run("fennick_probe.exe", "text", edit)
+    h.check(code == 0, "no edit control %s" % edit)
+    return text[:-1] if text.endswith("\n") else text
+
+
+def near(seen, colour, tolerance=24):
+    return all(abs(a - b) <= tolerance for a, b in zip(seen, colour))
+
+
+def client_centre(window):
+    left, top, right, bottom = [int(v) for v in h.probe("client-rect", window)[1].split()]
+    return (left + right) // 2, (top + bottom) // 2, (left + 12, top + 12)
+
+
+class State:
+    device = None
+
+
+# --- the cases, in order, on one installation ---
+
+def test_a_silent_install_offers_getting_started_in_the_start_menu():
+    fresh_prefix()
+    install()
+    link = user_folder("AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs", "Fennick",
+                       "Getting started.lnk")
+    h.check(os.path.exists(link), "no \"Getting started\" in the Start menu")
+    target = windows_path(os.path.join(install_dir(), "getting-started.html")).lower()
+    content = read(link).lower()
+    h.check(target.encode() in content or target.encode("utf-16-le") in content,
+            "\"Getting started\" does not open %s" % target)
+    h.check(b'src="key_mapper_english_buttondefbox.png"' in read(os.path.join(install_dir(), "getting-started.html")),
+            "the English page does not show its picture from beside it")
+    h.check(os.path.exists(os.path.join(install_dir(), "key_mapper_english_buttondefbox.png")),
+            "the English page's picture is not installed")
+
+
+def test_the_key_mapper_started_silently_types_a_space_into_notepad_from_switch_1():
+    State.device = h.VirtualDevice(com=1).__enter__()
+    mapper = start_installed("FennickKey.exe", "-silent")
+    notepad = h.Started([h.WINE_RUN, "notepad.exe"], env=h.session_env(), stdin=subprocess.DEVNULL,
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        window = h.wait_window("FennickKey", "FennickKey", 30000)
+        h.check(window, "the key mapper did not start")
+        editor = h.wait_window("Notepad", "-", 30000)
+        h.check(editor, "notepad did not open")
+        h.check(h.run("key_probe.exe", "front", editor)[0] == 0, "notepad did not come to the front")
+        edit = [line.split()[0] for line in h.probe("children", editor)[1].splitlines() if " Edit" in line]
+        h.check(edit, "notepad has no edit control")
+        # The port opens a moment after the window appears, and a byte sent before that is lost on
+        # the line: press until one press has arrived.
+        text = ""
+        for _ in range(10):
+            State.device.press("down", 100)
+            if h.eventually(lambda: edit_text(edit[0]) != "", timeout=3):
+                text = edit_text(edit[0])
+                break
+        h.check(text == " ", "switch 1 typed %r into notepad" % text)
+        close(mapper, window, "the key mapper")
+        links = read(os.path.join(install_dir(), "fkconfig.ini")).decode("cp1252")
+        h.check("; Written by hand, a link" in links and "NrKnownProfiles=0" in links,
+                "the link file after the key mapper wrote it: %r" % links)
+    finally:
+        for process in (notepad, mapper):
+            if process.poll() is None:
+                process.kill()
+
+
+def test_the_show_shows_the_first_starter_picture_for_switch_1():
+    show = start_installed("FennickShow.exe")
+    try:
+        # The one question the show asks at its first start: which box.
+        model = h.wait_dialog("Modello Fennick", 30000)
+        h.probe("click", model, IDC_MODEL_SERIAL)
+        h.probe("click", model, IDOK)
+        window = h.wait_window("FennickShow", "FennickShow - First steps", 30000)
+        h.check(window, "the show did not start on \"First steps\": %r"
+                % h.probe("find", "FennickShow", "-")[1])
+        x, y, corner = client_centre(window)
+        seen = None
+        for _ in range(10):
+            State.device.press("down", 100)
+            deadline = time.monotonic() + 3
+            while time.monotonic() < deadline:
+                shot = h.screenshot("starter_show_first_picture")
+                seen = (h.pixel(shot, x, y), h.pixel(shot, *corner))
+                if near(seen[0], SUN) and near(seen[1], NIGHT_BLUE):
+                    break
+                time.sleep(0.2)
+            if near(seen[0], SUN) and near(seen[1], NIGHT_BLUE):
+                break
+        h.check(near(seen[0], SUN) and near(seen[1], NIGHT_BLUE),
+                "after switch 1 the show's centre and corner are %s, not the sun on night blue" % (seen,))
+        close(show, window, "the show")
+    finally:
+        if show.poll() is None:
+            show.kill()
+
+
+def check_starter_rows(dialog, language):
+    """Each starter profile chosen in the list shows a type and a command on every switch it uses."""
+    hwnd = dialog
+    controls = {}
+    for line in h.probe("children", hwnd)[1].splitlines():
+        parts = line.split(" ", 3)
+        controls.setdefault(int(parts[1]), int(parts[0]))
+    empty = []
+    for index, (profile, used) in enumerate(sorted(STARTER_PROFILES.items())):
+        h.probe("send", controls[PROFILES], CB_SETCURSEL, index, 0)
+        h.probe("send", hwnd, WM_COMMAND, (CBN_SELCHANGE << 16) | PROFILES, controls[PROFILES])
+        shown = h.window_text(hwnd, PROFILES)
+        h.check(shown == profile, "the list shows %r where %r was chosen" % (shown, profile))
+        for row in range(used):
+            if not h.window_text(hwnd, TYPE + row) or not h.window_text(hwnd, LIST + row):
+                empty.append("%s switch %d" % (profile, row + 1))
+        if profile == "Space and Enter":
+            h.check(h.window_text(hwnd, LIST) == SPACE[language],
+                    "switch 1 of Space and Enter reads %r in %s" % (h.window_text(hwnd, LIST), language))
+    h.check(not empty, "%s: no command shown for %s" % (language, ", ".join(empty)))
+
+
+def test_every_starter_profile_shows_its_commands_in_english_and_italian():
+    mapper = start_installed("FennickKey.exe")
+    try:
+        window = h.wait_window("FennickKey", "FennickKey", 30000)
+        h.check(window, "the key mapper did not start")
+        dialog = h.wait_dialog("FennickKey - Settings", 30000)
+        h.check(h.window_text(dialog, PROFILES) == "Space and Enter",
+                "a normal start shows %r" % h.window_text(dialog, PROFILES))
+        check_starter_rows(dialog, "ENG")
+        h.probe("click", dialog, IDCANCEL)
+        h.probe("wait-gone", dialog, 20000)
+        h.probe("post", window, WM_COMMAND, ITALIANO, 0)
+        h.probe("post", window, WM_COMMAND, OPEN_SETTINGS, 0)
+        dialog = h.wait_dialog("FennickKey - Impostazioni", 30000)
+        check_starter_rows(dialog, "ITI")
+        h.probe("click", dialog, IDOK)
+        h.probe("wait-gone", dialog, 20000)
+        close(mapper, window, "the key mapper")
+    finally:
+        if mapper.poll() is None:
+            mapper.kill()
+
+
+def test_an_install_over_the_folder_keeps_the_users_space_and_enter_and_current_profile():
+    folder = install_dir()
+    changed = b"[Button1]\r\nBtCmd=1\r\nBtCmdVal=65\r\nBtCmdText=\r\n"
+    with open(os.path.join(folder, "Space and Enter.bpf"), "wb") as out:
+        out.write(changed)
+    reading = windows_path(os.path.join(folder, "Reading.bpf"))
+    h.reg("add", KEY_MAPPER_KEY, "/v", "CurProfile", "/t", "REG_SZ", "/d", reading, "/f")
+    install()
+    h.check(read(os.path.join(folder, "Space and Enter.bpf")) == changed, "the install replaced the user's profile")
+    h.check(all(os.path.exists(os.path.join(folder, name + ".bpf")) for name in STARTER_PROFILES),
+            "starter profiles missing after the install: %s" % sorted(os.listdir(folder)))
+    code, text = h.reg("query", KEY_MAPPER_KEY, "/v", "CurProfile")
+    h.check(code == 0 and reading.lower() in text.lower(), "the current profile became %r" % text)
+
+
+if __name__ == "__main__":
+    try:
+        h.main([test_a_silent_install_offers_getting_started_in_the_start_menu,
+                test_the_key_mapper_started_silently_types_a_space_into_notepad_from_switch_1,
+                test_the_show_shows_the_first_starter_picture_for_switch_1,
+                test_every_starter_profile_shows_its_commands_in_english_and_italian,
+                test_an_install_over_the_folder_keeps_the_users_space_and_enter_and_current_profile])
+    finally:
+        if State.device is not None:
+            State.device.__exit__(None, None, None)
+        stop_wineserver(RUN)
