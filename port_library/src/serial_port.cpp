@@ -15,6 +15,7 @@ constexpr DWORD kWaitSliceMs = 1000;      // a wait that missed its wake-up stil
 constexpr DWORD kIoCompletionMs = 5000;   // bound on a read or write the driver has accepted
 constexpr DWORD kEpisodeQuietMs = 30000;  // a failure this long after the last one starts a new episode
 constexpr int kReadChunk = 80;
+constexpr DWORD kReopenEveryMs = 1000;  // a lost device is looked for this often
 
 class PortLock {
 public:
@@ -35,25 +36,64 @@ HANDLE StopEvent(int port)
     return event;
 }
 
-// A message box on its own thread, so the reader keeps recovering while the box waits for a person.
-DWORD WINAPI ShowBoxThread(LPVOID text)
+// Read-error boxes are shown one after another by one thread that lives as long as the process:
+// the reader keeps recovering while a box waits for a person, and no thread ever ends here while
+// the port is in use. (A 32-bit Wine process under qemu-user has been seen to die as a thread of
+// it ended, so threads are started once and kept rather than started per box or per reopen.)
+struct BoxQueue {
+    CRITICAL_SECTION lock;
+    HANDLE wake;
+    char texts[8][32];
+    int count;
+    bool started;
+};
+BoxQueue g_boxes;
+volatile LONG g_boxesReady = 0;
+
+DWORD WINAPI ShowBoxesThread(LPVOID)
 {
-    MessageBoxA(nullptr, static_cast<char*>(text), nullptr, MB_OK);
-    HeapFree(GetProcessHeap(), 0, text);
-    return 0;
+    for (;;) {
+        WaitForSingleObject(g_boxes.wake, INFINITE);
+        for (;;) {
+            char text[32];
+            EnterCriticalSection(&g_boxes.lock);
+            bool any = g_boxes.count > 0;
+            if (any) {
+                memcpy(text, g_boxes.texts[0], sizeof(text));
+                memmove(g_boxes.texts[0], g_boxes.texts[1], sizeof(g_boxes.texts[0]) * (g_boxes.count - 1));
+                --g_boxes.count;
+            }
+            LeaveCriticalSection(&g_boxes.lock);
+            if (!any)
+                break;
+            MessageBoxA(nullptr, text, nullptr, MB_OK);
+        }
+    }
+}
+
+// Started by the first open of a port, before its reader: under qemu-user a thread started while
+// a serial read is pending in the process has been seen to kill the process.
+void StartBoxThread()
+{
+    if (InterlockedCompareExchange(&g_boxesReady, 1, 0) != 0)
+        return;
+    InitializeCriticalSection(&g_boxes.lock);
+    g_boxes.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE thread = g_boxes.wake ? CreateThread(nullptr, 0, ShowBoxesThread, nullptr, 0, nullptr) : nullptr;
+    if (thread)
+        CloseHandle(thread);
+    g_boxes.started = thread != nullptr;
 }
 
 void ShowReadError(const char* format, DWORD value)
 {
-    char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 32));
-    if (!text)
+    if (!g_boxes.started)
         return;
-    snprintf(text, 32, format, static_cast<unsigned>(value));
-    HANDLE thread = CreateThread(nullptr, 0, ShowBoxThread, text, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
-    else
-        HeapFree(GetProcessHeap(), 0, text);
+    EnterCriticalSection(&g_boxes.lock);
+    if (g_boxes.count < 8)
+        snprintf(g_boxes.texts[g_boxes.count++], sizeof(g_boxes.texts[0]), format, static_cast<unsigned>(value));
+    LeaveCriticalSection(&g_boxes.lock);
+    SetEvent(g_boxes.wake);
 }
 
 bool ConfigurePortLine(HANDLE comm, const PortRecord& rec)
@@ -221,7 +261,9 @@ public:
     void run()
     {
         while (rec_.Connected && !stopped_) {
-            if (strategy_ == WaitStrategy::CommEvent)
+            if (lost_)
+                reopen();
+            else if (strategy_ == WaitStrategy::CommEvent)
                 waitForCommEvent();
             else
                 waitForFirstByte();
@@ -389,7 +431,7 @@ private:
         int total = 0;
         for (;;) {
             unsigned char buffer[kReadChunk + 1] = {};
-            int count = stopped_ || closing() ? -1 : readBlock(buffer, kReadChunk);
+            int count = stopped_ || lost_ || closing() ? -1 : readBlock(buffer, kReadChunk);
             if (count <= 0)
                 break;
             total += count;
@@ -465,9 +507,39 @@ private:
             if (flags != 0)
                 ShowReadError(kind == ReadFailure::Completion ? "<CE2-%u>" : "<CE3-%u>", flags);
         }
-        stopped_ = true;
-        if (HWND server = g_shared.ServerWindow)
-            PostMessageA(server, WM_SERVER_REOPENPORT, port_, 0);
+        lost_ = true;
+    }
+
+    // The line was lost: its handle goes, and this thread looks for the device every second until
+    // it is back (then it reads on) or the port is closed. The thread itself stays: threads of
+    // this process are never ended while the port is wanted.
+    void reopen()
+    {
+        {
+            PortLock lock(port_);
+            if (rec_.Comm != INVALID_HANDLE_VALUE)
+                CloseHandle(rec_.Comm);
+            rec_.Comm = INVALID_HANDLE_VALUE;
+        }
+        while (rec_.Connected) {
+            if (WaitForSingleObject(stop_, kReopenEveryMs) == WAIT_OBJECT_0 || !rec_.Connected)
+                return;
+            HANDLE comm = OpenPortDevice(port_);
+            if (comm == INVALID_HANDLE_VALUE)
+                continue;
+            if (!prepareLine(comm)) {
+                CloseHandle(comm);
+                continue;
+            }
+            EscapeCommFunction(comm, SETDTR);
+            {
+                PortLock lock(port_);
+                rec_.Comm = comm;
+            }
+            lost_ = false;
+            emptyWakes_ = 0;
+            return;
+        }
     }
 
     int port_;
@@ -481,20 +553,47 @@ private:
     bool waitPending_ = false;
     int emptyWakes_ = 0;
     bool stopped_ = false;
+    bool lost_ = false;  // the line failed: reopen before reading on
 };
 
+// One reader thread per port for the life of the process: when its port closes it waits to be
+// woken by the next open rather than ending (a 32-bit Wine process under qemu-user has been seen
+// to die as one of its threads ended).
 DWORD WINAPI PortReaderThread(LPVOID argument)
 {
     int port = static_cast<int>(reinterpret_cast<INT_PTR>(argument));
-    {
-        PortReader reader(port);
-        if (reader.start())
-            reader.run();
-        else if (HWND server = g_shared.ServerWindow)
-            PostMessageA(server, WM_SERVER_REOPENPORT, port, 0);  // a reader that could not start is a lost line
+    for (;;) {
+        {
+            PortReader reader(port);
+            if (reader.start())
+                reader.run();
+            else if (HWND server = g_shared.ServerWindow)
+                PostMessageA(server, WM_SERVER_REOPENPORT, port, 0);  // a reader that could not start is a lost line
+        }
+        SetEvent(portRecord(port).ThreadDone);
+        WaitForSingleObject(g_process.readerWake[port - 1], INFINITE);
     }
-    SetEvent(portRecord(port).ThreadDone);
-    return 0;
+}
+
+// Wakes the port's parked reader, or starts it the first time; null when no thread could start.
+HANDLE StartReader(int port, DWORD* threadId)
+{
+    HANDLE& thread = g_process.reader[port - 1];
+    HANDLE& wake = g_process.readerWake[port - 1];
+    if (thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+        *threadId = GetThreadId(thread);
+        SetEvent(wake);
+        return thread;
+    }
+    if (thread)
+        CloseHandle(thread);  // it was ended by force: a new one takes its place
+    thread = nullptr;
+    if (!wake && !(wake = CreateEventA(nullptr, FALSE, FALSE, nullptr)))
+        return nullptr;
+    ResetEvent(wake);
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    thread = CreateThread(&inheritable, 0, PortReaderThread, reinterpret_cast<LPVOID>(INT_PTR(port)), 0, threadId);
+    return thread;
 }
 
 // Waits for the reader to end while still handling messages sent to this thread's windows:
@@ -541,9 +640,10 @@ void CloseSequence(int port)
     }
     // The handles are closed only once the reader has stopped using them.
     if (rec.Thread) {
-        if (!WaitForReader(rec.ThreadDone, 3000))
+        if (!WaitForReader(rec.ThreadDone, 3000)) {
             TerminateThread(rec.Thread, 77);
-        WaitForSingleObject(rec.Thread, 1000);
+            WaitForSingleObject(rec.Thread, 1000);
+        }
     }
     {
         PortLock lock(port);
@@ -553,7 +653,7 @@ void CloseSequence(int port)
         CloseEvent(rec.ReadOverlapped.hEvent);
         CloseEvent(rec.WriteOverlapped.hEvent);
     }
-    CloseEvent(rec.Thread);
+    rec.Thread = nullptr;  // the thread is kept for the next open (StartReader owns its handle)
     CloseEvent(rec.ThreadDone);
     InterlockedExchange(&g_process.closing[port - 1], 0);
 }
@@ -633,11 +733,10 @@ extern "C" int WINAPI OpenPort(HWND server, int port)
     // ThreadDone exists before the thread does, so even a thread that ends at once can signal it.
     rec.ThreadDone = done;
     ResetEvent(stop);
+    StartBoxThread();
     rec.Connected = 1;
-    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     DWORD threadId = 0;
-    HANDLE thread = CreateThread(&inheritable, 0, PortReaderThread, reinterpret_cast<LPVOID>(INT_PTR(port)), 0,
-                                 &threadId);
+    HANDLE thread = StartReader(port, &threadId);
     if (!thread) {
         rec.Connected = 0;
         PortLock lock(port);

@@ -58,6 +58,8 @@ struct ProcessState {
     bool failureEpisode[kPortCount];        // a read-error box was shown for the current failure
     DWORD lastFailure[kPortCount];
     volatile LONG closing[kPortCount];      // a close sequence is under way: no open may touch the record
+    HANDLE reader[kPortCount];              // the port's reader thread, kept across closes
+    HANDLE readerWake[kPortCount];          // wakes a parked reader for the next open
 };
 extern ProcessState g_process;
 
