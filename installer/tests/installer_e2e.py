@@ -14,12 +14,12 @@ import time
 MAIN_BUILD = os.path.realpath(os.environ.get("FENNICK_BUILD_DIR") or
                               os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
 WORK = os.path.join(MAIN_BUILD, "installer-test")
-TEMPLATE = os.path.join(WORK, "template")
 RUN = os.path.join(WORK, "run")
 # The harness works on the build tree it is pointed at: here the throwaway tree of this test.
 os.environ["FENNICK_BUILD_DIR"] = RUN
 os.environ["FENNICK_DETACH_OUTPUT"] = "1"
 import fennick_harness as h  # noqa: E402
+import throwaway_prefix  # noqa: E402
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_release import check_versions, is_user_file  # noqa: E402
@@ -57,72 +57,17 @@ DROPPED_FILE = "FennickLegacy.dll"  # shipped by the older release only
 
 # --- the throwaway prefix ---
 
-def wine_env(build):
-    env = dict(os.environ, FENNICK_BUILD_DIR=build)
-    env.pop("WINEPREFIX", None)
-    return env
-
-
-def share_session(build):
-    """The new tree uses the display of the main tree's session (and never stops it)."""
-    os.makedirs(build, exist_ok=True)
-    display = os.environ.get("DISPLAY", "")
-    session = os.path.join(MAIN_BUILD, "wine-session.env")
-    if os.path.exists(session):
-        for line in open(session):
-            if line.startswith("DISPLAY="):
-                display = line.strip().split("=", 1)[1]
-    with open(os.path.join(build, "wine-session.env"), "w") as out:
-        out.write("DISPLAY=%s\n" % display)
-
-
-def stop_wineserver(build):
-    env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"))
-    subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-    subprocess.run(["timeout", "20", "wineserver", "-w"], env=env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def make_template():
-    """A configured prefix, made once per build tree (the costly part: 15-30 s)."""
-    if os.path.exists(os.path.join(TEMPLATE, "wineprefix", ".fennick-ready")):
-        return
-    share_session(TEMPLATE)
-    subprocess.run([h.WINE_RUN, "cmd", "/c", "exit", "0"], env=wine_env(TEMPLATE), stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600, check=True)
-    stop_wineserver(TEMPLATE)
-
-
-def copy_file(source, target):
-    # The prefix's system DLLs are only read: link them instead of copying half a gigabyte.
-    if os.sep + os.path.join("drive_c", "windows", "system32") + os.sep in source:
-        os.link(source, target)
-    else:
-        shutil.copy2(source, target)
+stop_wineserver = throwaway_prefix.stop_wineserver
 
 
 def fresh_prefix():
-    make_template()
-    stop_wineserver(RUN)
-    shutil.rmtree(RUN, ignore_errors=True)
-    share_session(RUN)
-    shutil.copytree(os.path.join(TEMPLATE, "wineprefix"), h.PREFIX, symlinks=True, copy_function=copy_file)
-    # The serial shim of the main tree; no bin/ on WINEPATH, so installed programs find only their own DLLs.
-    os.symlink(os.path.join(MAIN_BUILD, "serial_shim"), os.path.join(RUN, "serial_shim"))
-    os.symlink(os.path.join(MAIN_BUILD, "tests"), os.path.join(RUN, "tests"))
-    # Wine's desktop process starts with the first window; start it with its output kept away from ours.
-    subprocess.run([h.WINE_RUN, h.program("fennick_probe.exe"), "find", "Progman"], env=h.session_env(),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    throwaway_prefix.fresh_prefix(MAIN_BUILD, WORK)
 
 
 # --- looking at the prefix ---
 
 def user_folder(*parts):
-    users = os.path.join(h.PREFIX, "drive_c", "users")
-    # Wine names the profile after the Linux user.
-    name = next(n for n in sorted(os.listdir(users)) if n.lower() != "public")
-    return os.path.join(users, name, *parts)
+    return throwaway_prefix.user_folder(h.PREFIX, *parts)
 
 
 def default_install_dir():

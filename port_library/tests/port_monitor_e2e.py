@@ -572,9 +572,10 @@ def test_a_program_that_dies_leaves_the_switches_to_the_others():
     fresh_settings()
     with h.VirtualDevice(com=1) as device:
         keeper = Client("--class", "KeeperClient")
-        dying = Client("--class", "DyingClient")
+        dying = None
         try:
             (kept, _), = keeper.windows()
+            dying = Client("--class", "DyingClient")  # registered after the keeper: the active one
             dying.windows()
             slave = device.control.command("STATUS").split()[1]
             kill_wine_process("DyingClient")
@@ -593,7 +594,8 @@ def test_a_program_that_dies_leaves_the_switches_to_the_others():
             h.check(wait_server_gone(timeout=5.0), "swibus.exe still runs 5 s after its last client died")
             h.check(descriptors_on(slave) == 0, "the line is still open after the server ended")
         finally:
-            dying.kill()
+            if dying:
+                dying.kill()
             keeper.kill()
     settle()
 

@@ -7,7 +7,6 @@ Italian. Then an install over the folder keeps the user's own "Space and Enter" 
   starter_e2e.py VERSION
 """
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -16,12 +15,12 @@ import time
 MAIN_BUILD = os.path.realpath(os.environ.get("FENNICK_BUILD_DIR") or
                               os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
 WORK = os.path.join(MAIN_BUILD, "starter-test")
-TEMPLATE = os.path.join(WORK, "template")
 RUN = os.path.join(WORK, "run")
 # The harness works on the build tree it is pointed at: here the throwaway tree of this test.
 os.environ["FENNICK_BUILD_DIR"] = RUN
 os.environ["FENNICK_DETACH_OUTPUT"] = "1"
 import fennick_harness as h  # noqa: E402
+import throwaway_prefix  # noqa: E402
 
 VERSION = sys.argv[1]
 SETUP = os.path.join(MAIN_BUILD, "release", "FennickSetup-%s.exe" % VERSION)
@@ -41,59 +40,15 @@ SPACE = {"ENG": "Space", "ITI": "Spazio"}
 
 # --- a prefix of its own, made from a template once per build tree ---
 
-def stop_wineserver(build):
-    env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"))
-    subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-    subprocess.run(["timeout", "20", "wineserver", "-w"], env=env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def share_session(build):
-    """The tree uses the display of the main tree's session (and never stops it)."""
-    os.makedirs(build, exist_ok=True)
-    display = os.environ.get("DISPLAY", "")
-    session = os.path.join(MAIN_BUILD, "wine-session.env")
-    if os.path.exists(session):
-        for line in open(session):
-            if line.startswith("DISPLAY="):
-                display = line.strip().split("=", 1)[1]
-    with open(os.path.join(build, "wine-session.env"), "w") as out:
-        out.write("DISPLAY=%s\n" % display)
-
-
-def copy_file(source, target):
-    # The prefix's system DLLs are only read: link them instead of copying half a gigabyte.
-    if os.sep + os.path.join("drive_c", "windows", "system32") + os.sep in source:
-        os.link(source, target)
-    else:
-        shutil.copy2(source, target)
+stop_wineserver = throwaway_prefix.stop_wineserver
 
 
 def fresh_prefix():
-    if not os.path.exists(os.path.join(TEMPLATE, "wineprefix", ".fennick-ready")):
-        share_session(TEMPLATE)
-        env = dict(os.environ, FENNICK_BUILD_DIR=TEMPLATE)
-        env.pop("WINEPREFIX", None)
-        subprocess.run([h.WINE_RUN, "cmd", "/c", "exit", "0"], env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600, check=True)
-        stop_wineserver(TEMPLATE)
-    stop_wineserver(RUN)
-    shutil.rmtree(RUN, ignore_errors=True)
-    share_session(RUN)
-    shutil.copytree(os.path.join(TEMPLATE, "wineprefix"), h.PREFIX, symlinks=True, copy_function=copy_file)
-    # The serial shim and the probes of the main tree; no bin/ on WINEPATH: the installed programs
-    # find only what the installer put beside them.
-    os.symlink(os.path.join(MAIN_BUILD, "serial_shim"), os.path.join(RUN, "serial_shim"))
-    os.symlink(os.path.join(MAIN_BUILD, "tests"), os.path.join(RUN, "tests"))
-    subprocess.run([h.WINE_RUN, h.program("fennick_probe.exe"), "find", "Progman"], env=h.session_env(),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    throwaway_prefix.fresh_prefix(MAIN_BUILD, WORK)
 
 
 def user_folder(*parts):
-    users = os.path.join(h.PREFIX, "drive_c", "users")
-    name = next(n for n in sorted(os.listdir(users)) if n.lower() != "public")
-    return os.path.join(users, name, *parts)
+    return throwaway_prefix.user_folder(h.PREFIX, *parts)
 
 
 def install_dir():
