@@ -450,10 +450,16 @@ class wine_session:
     def __enter__(self):
         self.started = not self._live() or self._orphaned()
         if self.started:
-            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", BUILD], check=True,
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
-            with open(self.OWNER, "w") as owner:
+            with open(self.OWNER, "w") as owner:  # first: a start that fails midway is still ours
                 owner.write("%d\n" % os.getpid())
+        # Also for a running session: the start finds a session whose services hang and starts its
+        # server again.
+        if subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", BUILD],
+                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL).returncode != 0:
+            self.before = set()
+            self.__exit__()
+            raise SystemExit("nothing measured: the Wine session of %s did not start (tools/wine-session "
+                             "start failed; it says why above)" % BUILD)
         leftovers = session_processes()
         if leftovers:
             print("ending what an earlier run left in the session: %s" % sorted(leftovers.values()), flush=True)
