@@ -55,30 +55,34 @@ def press_pattern(line):
 
 
 class MouseHost:
+    """mouse_bench.exe: the bar with a pointer that stamps its moves. Under emulated Wine a process
+    is now and then killed before it printed a line; such a start is said and made once more."""
+
     def __init__(self, x, y, idle_ms):
-        self.process = h.start("mouse_bench.exe", x, y, idle_ms)
-        self.lines = []
-        for raw in iter(self.process.stdout.readline, b""):
-            text = raw.decode("latin-1").strip()
-            if text.startswith("start "):
-                self.start = int(text.split()[1])
-                break
-        else:
-            raise RuntimeError("mouse_bench did not start")
+        for attempt in (1, 2):
+            self.process = h.start("mouse_bench.exe", x, y, idle_ms)
+            self.out = h.OutputLines(self.process)
+            if self.out.find(lambda line: line.startswith("start "), timeout=60):
+                return
+            self.process.kill()
+            code = self.process.wait(timeout=30)
+            print("  (mouse_bench ended before it started, exit code %s%s)" % (
+                code, "; started again" if attempt == 1 else ""), flush=True)
+        raise NotMeasured("mouse_bench ended twice before it started (exit code %s)" % code)
 
     def result(self, timeout=120):
         """The moves and the pointer's last place; mouse_bench ends only once a move came."""
         try:
-            out, _ = self.process.communicate(timeout=timeout)
+            self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.process.kill()
             raise NotMeasured("the bar moved the pointer not once (mouse_bench waited %d s for a first move; "
                               "%s)" % (timeout, server_state()))
-        lines = out.decode("latin-1").split("\n")
+        self.out.find(lambda line: line.startswith("pos "), timeout=5)
+        lines = self.out.snapshot()
         moves = [(int(l.split()[1]), int(l.split()[2]), int(l.split()[3])) for l in lines if l.startswith("t ")]
         pos = [tuple(int(v) for v in l.split()[1:3]) for l in lines if l.startswith("pos ")]
         return moves, pos[-1] if pos else None
-
 
 
 def server_state():
