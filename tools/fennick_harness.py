@@ -235,9 +235,9 @@ SESSION_SERVICES = ("wineserver", "services.exe", "explorer.exe", "winedevice.ex
                     "svchost.exe", "rpcss.exe", "Xvfb")
 
 
-def session_processes():
+def session_processes(services=False):
     """{pid: command line} of the processes of this build tree's Wine session (those whose
-    environment names its prefix), apart from this one and Wine's own services."""
+    environment names its prefix), apart from this one and, unless `services`, Wine's own services."""
     marker = b"WINEPREFIX=" + PREFIX.encode() + b"\0"
     mine = {os.getpid(), os.getppid()}
     found = {}
@@ -250,7 +250,7 @@ def session_processes():
             state = open("/proc/%s/stat" % pid).read().rsplit(")", 1)[1].split()[0]
         except (OSError, IndexError):
             continue
-        if state == "Z" or any(name in command for name in SESSION_SERVICES):
+        if state == "Z" or (not services and any(name in command for name in SESSION_SERVICES)):
             continue
         found[int(pid)] = command
     return found
@@ -264,7 +264,7 @@ def end_processes(pids, timeout=10.0):
         except ProcessLookupError:
             pass
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline and set(pids) & set(session_processes()):
+    while time.monotonic() < deadline and set(pids) & set(session_processes(services=True)):
         time.sleep(0.05)
 
 
@@ -444,19 +444,84 @@ class Program:
 
 class wine_session:
     """For scripts run outside ctest (benchmarks): the build tree's Wine session for a `with`
-    block, started and stopped here unless one is already running."""
+    block. What an earlier run left in the session (a program, a port monitor server) is ended
+    first; at the end, every process started meanwhile is ended by process id, and the session is
+    stopped when this block started it (or took over one that an ended run left behind)."""
+
+    OWNER = os.path.join(BUILD, "wine-session.owner")
 
     def __enter__(self):
-        self.started = not os.path.exists(os.path.join(BUILD, "wine-session.env"))
+        self.started = not self._live() or self._orphaned()
         if self.started:
-            subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", BUILD], check=True,
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+            with open(self.OWNER, "w") as owner:  # first: a start that fails midway is still ours
+                owner.write("%d\n" % os.getpid())
+        # Also for a running session: the start finds a session whose services hang and starts its
+        # server again.
+        if subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", BUILD],
+                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL).returncode != 0:
+            self.before = set()
+            self.__exit__()
+            raise SystemExit("nothing measured: the Wine session of %s did not start (tools/wine-session "
+                             "start failed; it says why above)" % BUILD)
+        leftovers = session_processes()
+        if leftovers:
+            print("ending what an earlier run left in the session: %s" % sorted(leftovers.values()), flush=True)
+            end_processes(list(leftovers))
+        self.before = set(session_processes(services=True))
         return self
 
     def __exit__(self, *exc):
+        left = {pid: command for pid, command in session_processes().items() if pid not in self.before}
+        end_processes(list(left))
         if self.started:
             subprocess.run([os.path.join(REPO, "tools", "wine-session"), "stop", BUILD],
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+            # A process hung where the server's end does not reach it (emulated Wine starting its
+            # debugger, say) outlives the stop.
+            end_processes(list(session_processes(services=True)))
+            if os.path.exists(self.OWNER):
+                os.remove(self.OWNER)
+        return False
+
+    @staticmethod
+    def _live():
+        """Whether the session file names a display that still runs."""
+        try:
+            values = dict(line.strip().partition("=")[::2] for line in open(os.path.join(BUILD, "wine-session.env")))
+        except OSError:
+            return False
+        pid = values.get("XVFB_PID")
+        return not pid or _running(int(pid))
+
+    def _orphaned(self):
+        """Whether the session was started by a benchmark that has ended (killed, interrupted)."""
+        try:
+            return not _running(int(open(self.OWNER).read()))
+        except (OSError, ValueError):
+            return False
+
+
+def _running(pid):
+    try:
+        state = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()[0]
+    except (OSError, IndexError):
+        return False
+    return state != "Z"
+
+
+class ending_what_it_starts:
+    """For a `with` block: at its end, whatever happened, the session's processes that were not
+    there at its start (the programs it started, a port monitor server they started) are ended by
+    process id; `left` names those that were still running."""
+
+    def __enter__(self):
+        self.before = set(session_processes())
+        self.left = {}
+        return self
+
+    def __exit__(self, *exc):
+        self.left = {pid: command for pid, command in session_processes().items() if pid not in self.before}
+        end_processes(list(self.left))
         return False
 
 

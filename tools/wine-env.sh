@@ -42,6 +42,11 @@ fennick_load_session() {
     if [ -z "${DISPLAY:-}" ] && [ -f "$FENNICK_SESSION_FILE" ]; then
         # shellcheck disable=SC1090
         . "$FENNICK_SESSION_FILE"
+        # A session file that a killed run left names a display that is gone: start our own.
+        if [ -n "${XVFB_PID:-}" ] && ! fennick_alive "$XVFB_PID"; then
+            unset DISPLAY XVFB_PID
+            return 0
+        fi
         export DISPLAY
     fi
 }

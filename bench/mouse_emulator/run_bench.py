@@ -11,6 +11,7 @@ Times on both sides are CLOCK_MONOTONIC_RAW in 100 ns units (Wine's performance 
 import os
 import random
 import statistics
+import subprocess
 import sys
 import time
 
@@ -27,6 +28,10 @@ MOUSE_KEY = r"HKCU\SOFTWARE\Velmora\Fennick\FennickMouse"
 FENNICK_KEY = r"HKCU\SOFTWARE\Velmora\Fennick"
 # Pixels per tick of a held direction with the speed-up on: 4 for seven ticks, then faster to 20.
 SPEED_UP_STEPS = [4] * 7 + [5, 5, 6, 8, 10, 13]
+
+
+class NotMeasured(Exception):
+    """A figure that could not be taken; the message says what did not happen."""
 
 
 def expected_distance(ticks, speed_up):
@@ -50,24 +55,51 @@ def press_pattern(line):
 
 
 class MouseHost:
+    """mouse_bench.exe: the bar with a pointer that stamps its moves. Under emulated Wine a process
+    is now and then killed before it printed a line; such a start is said and made once more."""
+
     def __init__(self, x, y, idle_ms):
-        self.process = h.start("mouse_bench.exe", x, y, idle_ms)
-        self.lines = []
-        for raw in iter(self.process.stdout.readline, b""):
-            text = raw.decode("latin-1").strip()
-            if text.startswith("start "):
-                self.start = int(text.split()[1])
-                break
-        else:
-            raise RuntimeError("mouse_bench did not start")
+        for attempt in (1, 2):
+            self.process = h.start("mouse_bench.exe", x, y, idle_ms)
+            self.out = h.OutputLines(self.process)
+            if self.out.find(lambda line: line.startswith("start "), timeout=60):
+                return
+            self.process.kill()
+            code = self.process.wait(timeout=30)
+            print("  (mouse_bench ended before it started, exit code %s%s)" % (
+                code, "; started again" if attempt == 1 else ""), flush=True)
+        raise NotMeasured("mouse_bench ended twice before it started (exit code %s)" % code)
 
     def result(self, timeout=120):
-        out, _ = self.process.communicate(timeout=timeout)
-        lines = out.decode("latin-1").split("\n")
+        """The moves and the pointer's last place; mouse_bench ends only once a move came."""
+        try:
+            self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise NotMeasured("the bar moved the pointer not once (mouse_bench waited %d s for a first move; "
+                              "%s)" % (timeout, server_state()))
+        self.out.find(lambda line: line.startswith("pos "), timeout=5)
+        lines = self.out.snapshot()
         moves = [(int(l.split()[1]), int(l.split()[2]), int(l.split()[3])) for l in lines if l.startswith("t ")]
         pos = [tuple(int(v) for v in l.split()[1:3]) for l in lines if l.startswith("pos ")]
         return moves, pos[-1] if pos else None
 
+
+def server_state():
+    servers = [pid for pid, command in h.session_processes().items() if "swibus.exe" in command]
+    return "swibus.exe running" if servers else "no swibus.exe running"
+
+
+def answers(sent, times):
+    """Per press, the time to the first answer after it and before the next press, in ms; a press
+    with none (sent before the server had opened the port, say) is left out."""
+    values = []
+    for i, t in enumerate(sent):
+        end = sent[i + 1] if i + 1 < len(sent) else float("inf")
+        after = [m for m in times if t <= m < end]
+        if after:
+            values.append((after[0] - t) / 10000.0)
+    return values
 
 
 def latency_through_bar(line):
@@ -75,12 +107,9 @@ def latency_through_bar(line):
     time.sleep(2.0)  # the server opens the port after the first registration
     sent = press_pattern(line)
     moves, _ = host.result()
-    times = [t for t, _, _ in moves]
-    values = []
-    for t in sent:
-        after = [m for m in times if m >= t]
-        if after:
-            values.append((after[0] - t) / 10000.0)
+    values = answers(sent, [t for t, _, _ in moves])
+    if not values:
+        raise NotMeasured("the bar made %d moves, none after a press and before the next" % len(moves))
     return values
 
 
@@ -88,9 +117,12 @@ def latency_to_bare_client(line):
     bench = pm.start_checked("client", PRESSES * 2, 3000)
     time.sleep(2.0)
     sent = press_pattern(line)
-    arrived = [t for t, byte in bench.arrivals() if byte == ord("R")]
-    n = min(len(sent), len(arrived))
-    return [(arrived[i] - sent[i]) / 10000.0 for i in range(n)]
+    arrivals = bench.arrivals()
+    values = answers(sent, [t for t, byte in arrivals if byte == ord("R")])
+    if not values:
+        raise NotMeasured("the bare client received %d bytes, no make after a press and before the next (%s)" % (
+            len(arrivals), server_state()))
+    return values
 
 
 def path(line, seconds, speed_up, start):
@@ -103,6 +135,8 @@ def path(line, seconds, speed_up, start):
     os.write(line.master, b"r")
     held = time.monotonic() - held
     moves, end = host.result()
+    if end is None:
+        raise NotMeasured("mouse_bench did not say where the pointer ended")
     travelled = end[0] - start[0]
     should = expected_distance(len(moves), speed_up)
     return len(moves), held, travelled, should
@@ -110,30 +144,46 @@ def path(line, seconds, speed_up, start):
 
 
 def run():
+    """Prints the figures; returns False when one could not be taken (said on its line)."""
     h.release_port_library()
     h.port_settings_on(COM)
     h.reg_delete_key(FENNICK_KEY)
     h.reg_set_dword(FENNICK_KEY, "FNType", 1)
     h.reg_set_dword(MOUSE_KEY, "Method", 1)
     line = pm.Line(COM)
+    measured = True
     try:
         pm.wait_no_server()
         print("mouse emulator benchmark: %d presses of Right on COM%d, pseudo-terminal under Wine" % (PRESSES, COM))
-        bare = latency_to_bare_client(line)
-        pm.wait_no_server()
-        bar = latency_through_bar(line)
-        pm.wait_no_server()
-        for label, values in (("bare client: byte to WM_SWITCH_BYTE", bare), ("FennickMouse: byte to first move", bar)):
-            print("%-40s  n %3d  median %7.2f ms  p99 %7.2f ms" % (
-                label, len(values), statistics.median(values), pm.percentile(values, 99)))
-        print("added by the bar: median %.2f ms, p99 %.2f ms (one tick is 50 ms)" % (
-            statistics.median(bar) - statistics.median(bare), pm.percentile(bar, 99) - pm.percentile(bare, 99)))
-        for seconds, speed_up, start in ((10, False, (100, 300)), (2, True, (100, 400))):
-            ticks, held, travelled, should = path(line, seconds, speed_up, start)
+        latencies = {}
+        for label, what in (("bare client: byte to WM_SWITCH_BYTE", latency_to_bare_client),
+                            ("FennickMouse: byte to first move", latency_through_bar)):
+            try:
+                with h.ending_what_it_starts():
+                    values = latencies[label] = what(line)
+                print("%-40s  n %3d  median %7.2f ms  p99 %7.2f ms  lost %d" % (
+                    label, len(values), statistics.median(values), pm.percentile(values, 99), PRESSES - len(values)))
+            except NotMeasured as missing:
+                print("%-40s  not measured: %s" % (label, missing))
+                measured = False
             pm.wait_no_server()
-            print("held %.1f s, speed-up %s: %d ticks fired (%.1f per s), travelled %d px, the ticks give %d px, "
-                  "ratio %.3f" % (held, "on " if speed_up else "off", ticks, ticks / held, travelled, should,
-                                  travelled / should if should else 0.0))
+        if len(latencies) == 2:
+            bare, bar = latencies.values()
+            print("added by the bar: median %.2f ms, p99 %.2f ms (one tick is 50 ms)" % (
+                statistics.median(bar) - statistics.median(bare), pm.percentile(bar, 99) - pm.percentile(bare, 99)))
+        for seconds, speed_up, start in ((10, False, (100, 300)), (2, True, (100, 400))):
+            label = "held %.1f s, speed-up %s:" % (seconds, "on " if speed_up else "off")
+            try:
+                with h.ending_what_it_starts():
+                    ticks, held, travelled, should = path(line, seconds, speed_up, start)
+                print("held %.1f s, speed-up %s: %d ticks fired (%.1f per s), travelled %d px, the ticks give %d px, "
+                      "ratio %.3f" % (held, "on " if speed_up else "off", ticks, ticks / held, travelled, should,
+                                      travelled / should if should else 0.0))
+            except NotMeasured as missing:
+                print("%s not measured: %s" % (label, missing))
+                measured = False
+            pm.wait_no_server()
+        return measured
     finally:
         line.close()
         h.reg_delete_key(SWIBUS_KEY)
@@ -142,7 +192,8 @@ def run():
 
 def main():
     with h.wine_session():
-        run()
+        measured = run()
+    sys.exit(0 if measured else 1)
 
 
 if __name__ == "__main__":

@@ -161,7 +161,8 @@ def main():
         try:
             for part in (burst, first_write, unplugging, churning, hung_client):
                 try:
-                    part()
+                    with h.ending_what_it_starts():  # a failed part leaves nothing to the next
+                        part()
                 except Exception as error:  # noqa: BLE001 - one part failing must not hide the others' figures
                     RESULTS.append(False)
                     print("%s: FAILED: %s" % (part.__name__, error), flush=True)
