@@ -84,14 +84,27 @@ class Box:
             # the Windows side closes and reopens the port.
             self.master, self.slave = master, slave
             self.slave_path = os.ttyname(slave)
-            if self.prefix:
-                link = os.path.join(self.prefix, "dosdevices", "com%d" % self.com)
-                os.makedirs(os.path.dirname(link), exist_ok=True)
-                tmp = link + ".new"
-                if os.path.lexists(tmp):
-                    os.unlink(tmp)
-                os.symlink(self.slave_path, tmp)
-                os.replace(tmp, link)
+            self.link_line()
+
+    def link_line(self):
+        """Points the prefix's COM name at the line. Wine's mount manager, when it starts (late, in a
+        new prefix), removes every COM link and makes its own for the machine's /dev/ttyS*: a box
+        linked before that would be found on a real serial port that never answers. Called under
+        the lock, at plug time and again whenever the link no longer names the line."""
+        if not self.prefix or self.master is None:
+            return
+        link = os.path.join(self.prefix, "dosdevices", "com%d" % self.com)
+        try:
+            if os.readlink(link) == self.slave_path:
+                return
+        except OSError:
+            pass
+        os.makedirs(os.path.dirname(link), exist_ok=True)
+        tmp = link + ".new"
+        if os.path.lexists(tmp):
+            os.unlink(tmp)
+        os.symlink(self.slave_path, tmp)
+        os.replace(tmp, link)
 
     def hangup(self):
         with self.lock:
@@ -134,6 +147,8 @@ class Box:
     # -- reading ------------------------------------------------------------
     def read_loop(self):
         while not self.stop:
+            with self.lock:
+                self.link_line()
             master = self.master
             if master is None:
                 time.sleep(0.05)
