@@ -247,11 +247,7 @@ def write_files():
         out.write(LINKS)
     for name, colour in SHOW_PICTURES.items():
         show_e2e.write_picture(name, 200, 150, colour)
-    lines = []
-    for n, (action, first, second) in enumerate(SHOW_SLOTS, start=1):
-        lines += ["[Button%d]" % n, "BtCmd=%d" % action, "BtCmdText1=" + first, "BtCmdText2=" + second]
-    with open(os.path.join(h.BIN, SHOW_PROFILE + ".bd2"), "w", newline="\r\n") as out:
-        out.write("\n".join(lines) + "\n")
+    show_e2e.write_show_profile(SHOW_PROFILE, SHOW_SLOTS)
 
 
 def remove_files():

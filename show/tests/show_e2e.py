@@ -87,13 +87,18 @@ def write_sound():
         out.writeframes(b"\0\0" * 800)
 
 
-def write_profile():
-    slots = [(1, PICTURES[0][1], ""), (1, PICTURES[1][1], ""), (1, PICTURES[2][1], ""), (1, BIG, ""), (4, BOTH, SOUND)]
+def write_show_profile(name, slots):
+    """bin/<name>.bd2 with one (action, first text, second text) per switch."""
     lines = []
     for n, (action, first, second) in enumerate(slots, start=1):
         lines += ["[Button%d]" % n, "BtCmd=%d" % action, "BtCmdText1=" + first, "BtCmdText2=" + second]
-    with open(os.path.join(h.BIN, PROFILE + ".bd2"), "w", newline="\r\n") as out:
+    with open(os.path.join(h.BIN, name + ".bd2"), "w", newline="\r\n") as out:
         out.write("\n".join(lines) + "\n")
+
+
+def write_profile():
+    write_show_profile(PROFILE, [(1, PICTURES[0][1], ""), (1, PICTURES[1][1], ""), (1, PICTURES[2][1], ""),
+                                 (1, BIG, ""), (4, BOTH, SOUND)])
 
 
 def remove_profiles():
@@ -504,14 +509,8 @@ def test_every_switch_in_turn_with_a_missing_sound_and_an_empty_slot():
     pictures.append((os.path.join("pics", "e2e_show_mag.jpg"), YELLOW, 140, 100))
     for name, colour, width, height in pictures:
         write_picture(name, width, height, colour)
-    slots = [(1, pictures[0][0]), (1, pictures[1][0]), (1, pictures[2][0]), (4, "pics\\e2e_show_mag.jpg")]
-    lines = []
-    for n, (action, first) in enumerate(slots, start=1):
-        lines += ["[Button%d]" % n, "BtCmd=%d" % action, "BtCmdText1=" + first,
-                  "BtCmdText2=" + ("e2e_show_ding.wav" if action == 4 else "")]
-    lines += ["[Button5]", "BtCmd=0", "BtCmdText1=", "BtCmdText2="]
-    with open(os.path.join(h.BIN, "e2e_show_turns.bd2"), "w", newline="\r\n") as out:
-        out.write("\n".join(lines) + "\n")
+    write_show_profile("e2e_show_turns", [(1, pictures[0][0], ""), (1, pictures[1][0], ""), (1, pictures[2][0], ""),
+                                          (4, "pics\\e2e_show_mag.jpg", "e2e_show_ding.wav"), (0, "", "")])
     settings(model=1, profile="e2e_show_turns")
     try:
         with h.VirtualDevice(com=1) as device, Show(title="FennickShow - e2e_show_turns") as show:
