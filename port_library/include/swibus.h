@@ -23,7 +23,7 @@ extern "C" {
 #define WM_SERVER_OPENPORT 0x8070    /* wParam = port */
 #define WM_SERVER_CLOSEPORT 0x8071   /* wParam = port */
 #define WM_SERVER_DEVICEEVENT 0x8072 /* wParam 0 = "E" received, 1 = "e" received */
-#define WM_SERVER_REOPENPORT 0x8073  /* posted by a reader whose device went away: open it again */
+#define WM_SERVER_REOPENPORT 0x8073  /* posted by a reader that could not start on its line: open it again */
 #define WM_SERVER_DROPDEAD 0x8074    /* wParam = port (0: all): drop client windows that no longer exist */
 
 #define SWIBUS_SERVER_CLASS "vlm_sb_Hidden"

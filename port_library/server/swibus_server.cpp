@@ -103,8 +103,9 @@ void RunDeferred(HWND window, int port)
         CloseNow(window, port);
 }
 
-// A reader lost its device: close what is left and open the port again, every second until the
-// device is back or a client closes the port. A request posted before the last client closed the
+// A reader could not start on its freshly opened line: close what is left and open the port again,
+// every second until the device works or a client closes the port. (A line lost later is reopened
+// by its reader itself.) A request posted before the last client closed the
 // port finds it no longer wanted and does nothing.
 // A line that is lost again straight after such a reopen waits for the one-second retry instead,
 // so a device that opens but fails at once never makes a loop of opens.

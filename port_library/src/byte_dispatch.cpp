@@ -304,7 +304,7 @@ void DispatchByte(int port, std::uint8_t byte)
     WakeScreen(wake);
 }
 
-bool RetryHeldReleases(int port)
+bool RetryOwedBytes(int port)
 {
     if (g_owed[port - 1].count == 0)
         return false;

@@ -313,7 +313,7 @@ private:
                 }
                 if (!timedOut)
                     break;
-                RetryHeldReleases(port_);
+                RetryOwedBytes(port_);
                 if (bytesQueued()) {
                     stalled = true;  // bytes wait while the read does not end: take it back, read them
                     cancelWait();
@@ -363,7 +363,7 @@ private:
                     return;
                 if (!timedOut)
                     break;
-                RetryHeldReleases(port_);
+                RetryOwedBytes(port_);
                 drain();  // a missed wake-up costs at most one slice, never a byte
                 if (!rec_.Connected || !waitPending_)
                     return;
@@ -481,10 +481,10 @@ private:
         return emptyWakes_ >= 5;
     }
 
-    // The line failed (device unplugged, adapter pulled): report once per failure episode, stop
-    // reading and ask the server's thread to open the port again, which it retries every second
-    // until the device is back or the port is closed. The episode spans the reopen: it ends when
-    // bytes arrive again, or after a long quiet time.
+    // The line failed (device unplugged, adapter pulled): report once per failure episode and stop
+    // reading; reopen() then looks for the device every second until it is back or the port is
+    // closed. The episode spans the reopen: it ends when bytes arrive again, or after a long quiet
+    // time.
     // A failed read completion shows its error code and then the line's error flags; a read that
     // failed at once shows the flags alone (or the code, when the line reports none).
     enum class ReadFailure { Completion, Immediate };
