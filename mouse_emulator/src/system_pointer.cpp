@@ -34,16 +34,32 @@ public:
         static const DWORD kSystemCursors[] = {32650, 32512, 32515, 32651, 32513, 32641, 32648, 32646,
                                                32643, 32645, 32642, 32644, 32516, 32514, 32631};
         for (DWORD id : kSystemCursors) {
-            // SetSystemCursor takes the handle over and destroys it, so each call gets its own copy;
-            // a copy it refused is still ours (15 of them every dwell step).
+            // SetSystemCursor takes the handle over and destroys it, so each call gets its own copy.
+            // A copy it refused is still ours, and so is one it accepted without taking it over
+            // (Wine answers TRUE and keeps nothing): 15 of them every dwell step would pile up.
             HANDLE copy = LoadImageA(module, MAKEINTRESOURCEA(cursorResource), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE);
-            if (copy && !setCursor_(static_cast<HCURSOR>(copy), id))
+            if (!copy)
+                continue;
+            if (!setCursor_(static_cast<HCURSOR>(copy), id) || stillOurs(static_cast<HCURSOR>(copy)))
                 DestroyCursor(static_cast<HCURSOR>(copy));
         }
     }
     void restore() override { SystemParametersInfoA(SPI_SETCURSORS, 0, nullptr, 0); }
 
 private:
+    // A cursor the system took over was destroyed with the call; one that still answers was not.
+    static bool stillOurs(HCURSOR cursor)
+    {
+        ICONINFO info = {};
+        if (!GetIconInfo(cursor, &info))
+            return false;
+        if (info.hbmMask)
+            DeleteObject(info.hbmMask);
+        if (info.hbmColor)
+            DeleteObject(info.hbmColor);
+        return true;
+    }
+
     SetSystemCursorFunction setCursor_;
 };
 

@@ -405,28 +405,45 @@ TEST_F(MouseWindow, OptionsDialogHoldsOffDwellAndClosingWithItOpenKeepsTheMethod
     EXPECT_EQ(method, 2u) << "closing with the dialog open lost the dwell method";
 }
 
-// Cursor copies handed to a SetSystemCursor that refused them (under Wine: every time).
-std::vector<HCURSOR> g_refused;
+// What SetSystemCursor was handed, and how it answered.
+std::vector<HCURSOR> g_handed;
 
 BOOL WINAPI refuseCursor(HCURSOR cursor, DWORD)
 {
-    g_refused.push_back(cursor);
+    g_handed.push_back(cursor);
     return FALSE;
 }
 
-TEST(MouseCursors, ACursorTheSystemRefusedIsDestroyed)
+// Wine's answer: TRUE, and nothing kept.
+BOOL WINAPI acceptWithoutKeeping(HCURSOR cursor, DWORD)
 {
-    std::unique_ptr<SystemCursors> scheme = MakeSystemCursorScheme(refuseCursor);
-    scheme->show(GetModuleHandleA(nullptr), kCursorDrag);
-    ASSERT_EQ(g_refused.size(), 15u) << "one copy for each system cursor";
-    for (HCURSOR copy : g_refused) {
-        ICONINFO info = {};
-        bool alive = GetIconInfo(copy, &info) != FALSE;
-        if (alive) {
-            DeleteObject(info.hbmMask);
-            DeleteObject(info.hbmColor);
+    g_handed.push_back(cursor);
+    return TRUE;
+}
+
+// Windows' answer: the system takes the cursor over and destroys the handle.
+BOOL WINAPI takeOver(HCURSOR cursor, DWORD)
+{
+    g_handed.push_back(cursor);
+    return DestroyCursor(cursor);
+}
+
+TEST(MouseCursors, NoCopyOutlivesAStepWhateverTheSystemDidWithIt)
+{
+    for (SetSystemCursorFunction system : {refuseCursor, acceptWithoutKeeping, takeOver}) {
+        g_handed.clear();
+        std::unique_ptr<SystemCursors> scheme = MakeSystemCursorScheme(system);
+        scheme->show(GetModuleHandleA(nullptr), kCursorDrag);
+        ASSERT_EQ(g_handed.size(), 15u) << "one copy for each system cursor";
+        for (HCURSOR copy : g_handed) {
+            ICONINFO info = {};
+            bool alive = GetIconInfo(copy, &info) != FALSE;
+            if (alive) {
+                DeleteObject(info.hbmMask);
+                DeleteObject(info.hbmColor);
+            }
+            EXPECT_FALSE(alive) << "a copy was left behind";
         }
-        EXPECT_FALSE(alive) << "a refused copy was left behind";
     }
 }
 
