@@ -27,6 +27,18 @@ int32_t rowAction(HWND dialog, int row)
     return selected == CB_ERR ? kNoAction : static_cast<int32_t>(selected);
 }
 
+BOOL CALLBACK releaseBitmap(HWND control, LPARAM)
+{
+    char name[16] = "";
+    GetClassNameA(control, name, sizeof name);
+    if (lstrcmpiA(name, "Static") == 0 && (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+        HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (image)
+            DeleteObject(image);
+    }
+    return TRUE;
+}
+
 void showRow(HWND dialog, int row, const RowState& state)
 {
     int firstShow = state.firstVisible ? SW_SHOW : SW_HIDE, secondShow = state.secondVisible ? SW_SHOW : SW_HIDE;
@@ -312,12 +324,10 @@ INT_PTR CALLBACK buttonActionsProc(HWND dialog, UINT message, WPARAM wParam, LPA
         break;
     }
     case WM_DESTROY:
-        for (int row = 0; row < kSlotCount; ++row) {
-            HBITMAP image = reinterpret_cast<HBITMAP>(
-                SendDlgItemMessageA(dialog, IDC_ROW_FIRST_ICON + row, STM_SETIMAGE, IMAGE_BITMAP, 0));
-            if (image)
-                DeleteObject(image);
-        }
+        // Every picture of the dialog is ours to delete: the row icons set above, and the balls and
+        // sound icons the controls loaded from the template, which a static control never deletes
+        // (10 bitmaps lost each time the dialog opened).
+        EnumChildWindows(dialog, releaseBitmap, 0);
         return FALSE;
     }
     return FALSE;

@@ -758,6 +758,26 @@ TEST_F(ShowWindowTest, ActionsDialogFindsTheCurrentProfileByItsWholeName)
     EXPECT_EQ(CurrentShow().profile, folder + "Casa grande.bd2") << "the dialog shows one profile, the show uses another";
 }
 
+// Opened a hundred times in a day: each time it must give back every picture it showed.
+TEST_F(ShowWindowTest, ActionsDialogDeletesEveryPictureItShowedWhenItCloses)
+{
+    storeModel(0);
+    storeProfile("Casa", {{kShowPicture, "casa.bmp", ""}, {kPlaySound, "a.wav", ""}, {kRunProgram, "b.exe", ""}});
+    start();
+    std::vector<HGDIOBJ> pictures;
+    DialogAnswer actions("Azioni sensori", [&](HWND dialog) {
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0)))
+                pictures.push_back(image);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    command(IDM_BUTTON_ACTIONS);
+    ASSERT_TRUE(actions.seen());
+    ASSERT_EQ(pictures.size(), 15u) << "a ball, a first and a second icon per row";
+    for (HGDIOBJ picture : pictures)
+        EXPECT_EQ(GetObjectType(picture), 0u) << "a picture of the closed dialog still exists";
+}
+
 TEST_F(ShowWindowTest, ActionsDialogCreatesSelectsAndDeletesProfilesAndMovesPathsBetweenFields)
 {
     storeModel(0);
