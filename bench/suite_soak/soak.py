@@ -294,7 +294,7 @@ class Soak:
         self.full = minutes >= 5
         self.rest = 60.0 if self.full else 12.0
         self.active = minutes * 60 - self.rest
-        self.warm_at = 60.0 if self.full else self.active / 3
+        self.warm_at = 60.0 if self.full else 0.0
         self.latency_presses = 40 if self.full else 12
         self.seed = seed
         self.stream = Stream(seed)
@@ -454,6 +454,7 @@ class Soak:
         if change_actions:
             self.change_show_actions()
         self.activate("FennickShow.exe")
+        self.front(show)  # a child at the show looks at it: the picture is checked on the screen
         self.check_show_picture()
         if full_screen:
             h.probe("post", show, WM_KEYDOWN, VK_ESCAPE, 0)
@@ -551,41 +552,38 @@ class Soak:
         samples = {"start": self.stats()}
         lat_start = self.latency()
         begin = time.monotonic()
-        phases = ["keys notepad", "keys a", "mouse", "keys notepad", "show", "keys b", "keys notepad", "mouse",
-                  "show"]
-        phase_seconds = 14.0 if self.full else 4.0
-        unplug_at = [self.active * 0.3, self.active * 0.6]
-        tester_at = self.active * 0.45
-        unplugs, tester_result, n, show_runs = [], None, 0, 0
-        while time.monotonic() - begin < self.active - (25 if self.full else 12):
-            elapsed = time.monotonic() - begin
-            if "warm" not in samples and elapsed >= self.warm_at:
+        # Use comes in rounds: each round does every kind of thing once (three profiles, the mouse,
+        # the show full screen and with its switch actions changed, an unplug). Growth is judged from
+        # the end of the first round (and the first minute) on: a first picture decoded, a first
+        # message box or a first dialog costs memory once, a leak costs it every round.
+        round_phases = ["keys notepad", "keys a", "mouse", "show", "unplug", "keys b", "keys notepad", "mouse",
+                        "show"]
+        phase_seconds = 14.0 if self.full else 2.5
+        unplugs, tester_result, show_runs, rounds = [], None, 0, 0
+        while rounds < 2 or time.monotonic() - begin < self.active - (25 if self.full else 5):
+            for phase in round_phases:
+                elapsed = time.monotonic() - begin
+                self.check_alive("round %d, before %s, at %.0f s" % (rounds + 1, phase, elapsed))
+                if phase == "unplug":
+                    if rounds < 2:  # two unplugs in all: one in the warm-up round, one after it
+                        unplugs.append(self.unplug_cycle(3.0 if self.full else 2.0))
+                elif phase.startswith("keys"):
+                    self.key_phase(phase_seconds, phase.split()[1])
+                elif phase == "mouse":
+                    self.mouse_phase(phase_seconds)
+                else:
+                    self.show_phase(phase_seconds, full_screen=show_runs % 2 == 0, change_actions=show_runs > 0)
+                    show_runs += 1
+                self.dismiss_boxes(expected=False)
+            rounds += 1
+            if rounds == 1:
+                while time.monotonic() - begin < self.warm_at:
+                    self.key_phase(phase_seconds, "notepad")
                 samples["warm"] = self.stats()
-            if unplug_at and elapsed >= unplug_at[0]:
-                unplug_at.pop(0)
-                unplugs.append(self.unplug_cycle(3.0 if self.full else 2.0))
-                continue
-            if tester_result is None and elapsed >= tester_at:
+                note("warm-up round done at %.0f s" % (time.monotonic() - begin))
+            if tester_result is None:
                 tester_result = self.tester_once()
-                continue
-            phase = phases[n % len(phases)]
-            n += 1
-            self.check_alive("before phase %d, %s, at %.0f s" % (n, phase, elapsed))
-            if phase.startswith("keys"):
-                self.key_phase(phase_seconds, phase.split()[1])
-            elif phase == "mouse":
-                self.mouse_phase(phase_seconds)
-            else:
-                self.show_phase(phase_seconds, full_screen=show_runs % 2 == 0, change_actions=show_runs > 0)
-                show_runs += 1
-            self.dismiss_boxes(expected=False)
-        if "warm" not in samples:
-            samples["warm"] = self.stats()
-        while unplug_at:
-            unplug_at.pop(0)
-            unplugs.append(self.unplug_cycle(2.0))
-        if tester_result is None:
-            tester_result = self.tester_once()
+        note("%d rounds of use" % rounds)
         lat_end = self.latency()
         self.front(self.windows["notepad"])
         self.agent.quiet(1.0)
