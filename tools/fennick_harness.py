@@ -126,9 +126,13 @@ def wait_window(window_class="-", title="-", timeout_ms=15000):
     return int(text.splitlines()[-1]) if code == 0 else 0
 
 
-def window_text(hwnd, control=None):
+def window_text(hwnd, control=None, exact=False):
+    """The window's text; with `exact` byte for byte, trailing blanks and line ends kept."""
     args = ["text", hwnd] + ([control] if control is not None else [])
-    return probe(*args)[1]
+    if not exact:
+        return probe(*args)[1]
+    text = run("fennick_probe.exe", *args, timeout=60)[1]
+    return text[:-1] if text.endswith("\n") else text
 
 
 def reg(*args):

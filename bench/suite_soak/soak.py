@@ -187,6 +187,7 @@ class Stream:
     def __init__(self, seed):
         self.rng = random.Random(seed)
         self.sent = 0
+        self.marks = []  # (ticks, "box HOLD down") of every event sent
 
     def hold_ms(self):
         r = self.rng.random()
@@ -232,6 +233,7 @@ class Stream:
             if delay > 0:
                 time.sleep(delay)
             device.control.command("%s %s" % (verb, switch))
+            self.marks.append((ticks(), "box %s %s" % (verb, switch)))
             self.sent += 1
             if verb == "HOLD":
                 makes.append(switch)
@@ -307,6 +309,7 @@ class Soak:
         self.show_picture = "soak_red.bmp"
         self.show_checks = []
         self.died = {}
+        self.marks = self.stream.marks  # (ticks, what the soak did), to read the hook's events against
 
     # --- setting up ---------------------------------------------------------------------------
     def start(self):
@@ -336,12 +339,14 @@ class Soak:
         h.check(self.wait_key_mapper_listening(), "the key mapper never answered the box")
 
     def front(self, hwnd):
+        self.marks.append((ticks(), "front %d" % hwnd))
         if not self.agent.front(hwnd):
             note("window %d did not come to the front" % hwnd)
             return False
         return True
 
     def activate(self, exe):
+        self.marks.append((ticks(), "activate " + exe))
         result = self.agent.command("activate %d" % self.windows[exe])
         h.check(result != "-100", "SetActiveHwnd not found in swibus.dll")
 
@@ -376,6 +381,19 @@ class Soak:
                                                   gui_gdi=int(gui_gdi), gui_error=int(gui_error),
                                                   private_kib=int(w[6]), handles=int(w[7])))
         return out
+
+    def settled_stats(self):
+        """stats() with the show in the same state each time. Its memory and windows follow Wine's sound
+        player (one more window and some 3 MB while a played sound's device is still open), so before a
+        sample it plays its sound switch, lets the sound end and shows switch 1's picture."""
+        self.activate("FennickShow.exe")
+        self.device.press(SHOW_SWITCHES[2], 60)
+        time.sleep(2.5)
+        self.device.press(SHOW_SWITCHES[0], 60)
+        time.sleep(1.0)
+        sample = self.stats()
+        self.activate("FennickKey.exe")
+        return sample
 
     def boxes(self):
         text = self.agent.command("boxes")
@@ -579,7 +597,7 @@ class Soak:
             if rounds == 1:
                 while time.monotonic() - begin < self.warm_at:
                     self.key_phase(phase_seconds, "notepad")
-                samples["warm"] = self.stats()
+                samples["warm"] = self.settled_stats()
                 note("warm-up round done at %.0f s" % (time.monotonic() - begin))
             if tester_result is None:
                 tester_result = self.tester_once()
@@ -594,7 +612,7 @@ class Soak:
         time.sleep(self.rest)
         cpu_after = linux_cpu_seconds(PROGRAMS)
         rest_took = time.monotonic() - rest_started
-        samples["end"] = self.stats()
+        samples["end"] = self.settled_stats()
         self.check_alive("at the end")
         figure("programs that ended by themselves during the soak", len(self.died), "0", not self.died)
         self.report(samples, lat_start, lat_end, unplugs, tester_result, held_before_rest, cpu_before, cpu_after,
@@ -604,12 +622,14 @@ class Soak:
     def report(self, samples, lat_start, lat_end, unplugs, tester_result, held_before_rest, cpu_before, cpu_after,
                rest_took, begin):
         print("--- after %.0f s of use, %d box events sent" % (time.monotonic() - begin, self.stream.sent), flush=True)
-        text = h.window_text(self.windows["edit"])
+        text = h.window_text(self.windows["edit"], exact=True)
         expected = self.expected_text
-        same = text.replace("\r\n", "\n") == expected.replace("\r\n", "\n")
+        text, expected = (t.replace("\r", "") for t in (text, expected))
+        same = text == expected
         figure("text in notepad equals what the switches asked for, in order", "yes" if same else "no", "yes", same)
         note("notepad holds %d characters, expected %d" % (len(text), len(expected)))
         if not same:
+            self.keep_events()
             i = next((k for k, (a, b) in enumerate(zip(text, expected)) if a != b), min(len(text), len(expected)))
             note("first difference at %d: got %r, expected %r" % (i, text[max(0, i - 20):i + 30],
                                                                    expected[max(0, i - 20):i + 30]))
@@ -663,6 +683,17 @@ class Soak:
         figure("boxes put up outside the unplugs", len(self.stray_boxes), "0", not self.stray_boxes)
         for box in self.stray_boxes:
             note("box: %s" % box)
+
+    def keep_events(self):
+        """The hook's events and what the soak did, in time order, for reading a failure."""
+        lines = [(t, "%s %s %s %s" % (kind, direction, ("%02x" % what) if kind == "key" else what,
+                                      "injected" if injected else "real"))
+                 for kind, direction, what, injected, t in self.agent.since(0)]
+        lines += [(t, "--- " + what) for t, what in self.marks]
+        path = os.path.join(h.ARTIFACTS, "suite_soak_events.txt")
+        with open(path, "w") as out:
+            out.writelines("%.3f %s\n" % (t / 1e7, text) for t, text in sorted(lines))
+        note("the hook's events and the soak's steps: %s" % path)
 
     def report_resources(self, samples):
         first = samples["start"]

@@ -17,6 +17,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <vector>
+
 static ULONG_PTR number(const char* text) { return static_cast<ULONG_PTR>(strtoull(text, nullptr, 0)); }
 static HWND handle(const char* text) { return reinterpret_cast<HWND>(number(text)); }
 static const char* orNull(const char* text) { return strcmp(text, "-") == 0 ? nullptr : text; }
@@ -86,9 +88,9 @@ int main(int argc, char** argv)
         HWND window = handle(argv[2]);
         if (argc >= 4)
             window = GetDlgItem(window, static_cast<int>(number(argv[3])));
-        char text[4096] = {};
-        SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
-        fwrite(text, 1, strlen(text), stdout);
+        std::vector<char> text(65536);
+        SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+        fwrite(text.data(), 1, strlen(text.data()), stdout);
         printf("\n");
         return window ? 0 : 1;
     }
