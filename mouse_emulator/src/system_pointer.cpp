@@ -33,6 +33,8 @@ public:
     {
         static const DWORD kSystemCursors[] = {32650, 32512, 32515, 32651, 32513, 32641, 32648, 32646,
                                                32643, 32645, 32642, 32644, 32516, 32514, 32631};
+        if (ignored_)
+            return;
         for (DWORD id : kSystemCursors) {
             // SetSystemCursor takes the handle over and destroys it, so each call gets its own copy.
             // A copy it refused is still ours, and so is one it accepted without taking it over
@@ -40,8 +42,16 @@ public:
             HANDLE copy = LoadImageA(module, MAKEINTRESOURCEA(cursorResource), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE);
             if (!copy)
                 continue;
-            if (!setCursor_(static_cast<HCURSOR>(copy), id) || stillOurs(static_cast<HCURSOR>(copy)))
-                DestroyCursor(static_cast<HCURSOR>(copy));
+            bool accepted = setCursor_(static_cast<HCURSOR>(copy), id) != FALSE;
+            if (accepted && !stillOurs(static_cast<HCURSOR>(copy)))
+                continue;
+            DestroyCursor(static_cast<HCURSOR>(copy));
+            if (accepted) {
+                // A system that says yes and keeps nothing shows no pointer shapes at all: loading 15
+                // cursors for it at every dwell step only costs time (most of the bar's work at rest).
+                ignored_ = true;
+                return;
+            }
         }
     }
     void restore() override { SystemParametersInfoA(SPI_SETCURSORS, 0, nullptr, 0); }
@@ -61,6 +71,7 @@ private:
     }
 
     SetSystemCursorFunction setCursor_;
+    bool ignored_ = false;
 };
 
 }  // namespace
