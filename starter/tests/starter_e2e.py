@@ -201,9 +201,9 @@ def test_a_silent_install_offers_getting_started_in_the_start_menu():
     content = read(link).lower()
     h.check(target.encode() in content or target.encode("utf-16-le") in content,
             "\"Getting started\" does not open %s" % target)
-    h.check(b'src="key_mapper_english_buttondefbox.png"' in read(os.path.join(install_dir(), "getting-started.html")),
+    h.check(b'src="getting_started_key_mapper_english.png"' in read(os.path.join(install_dir(), "getting-started.html")),
             "the English page does not show its picture from beside it")
-    h.check(os.path.exists(os.path.join(install_dir(), "key_mapper_english_buttondefbox.png")),
+    h.check(os.path.exists(os.path.join(install_dir(), "getting_started_key_mapper_english.png")),
             "the English page's picture is not installed")
 
 
