@@ -49,11 +49,10 @@ USER_FILE_PATTERNS = ("*.bpf", "*.bd2", "fkconfig.ini", "custom.mcr")
 
 
 # Where nothing is stored yet (a first install, or one after an uninstall, which removes the
-# settings), the key mapper and the show start on their starter profile, and the show's pictures
-# fade: (key under HKCU, value, text or number, the starter file it needs). "$INSTDIR" is NSIS's.
-STARTER_SETTINGS = [(r"SOFTWARE\Velmora\Orrin2Key", "CurProfile", "$INSTDIR\\Space and Enter.bpf", "Space and Enter.bpf"),
-                    (r"SOFTWARE\Velmora\Fennick\Fennickshow", "CurProfile", "$INSTDIR\\First steps.bd2", "First steps.bd2"),
-                    (r"SOFTWARE\Velmora\Fennick\Fennickshow", "MSecs", 4000, "First steps.bd2")]
+# settings), the show's pictures fade: (key under HKCU, value, number, the starter file it needs).
+# Which profile each program starts on is its own choice (the starter profile when none is
+# stored), so the portable folder, which brings no settings, starts on the same profiles.
+STARTER_SETTINGS = [(r"SOFTWARE\Velmora\Fennick\Fennickshow", "MSecs", 4000, "First steps.bd2")]
 # The getting-started page opened from the Start menu, in the installer's language (the Windows
 # language, else English).
 GETTING_STARTED = "Getting started"
@@ -126,7 +125,7 @@ def payload(files):
         else:
             user_tests.append("StrCmp ${name} %s ${label}" % nsis_string(pattern))
     macro("FennickIfUserFile", user_tests, "name scratch label")
-    # Where nothing is stored yet, the programs start on their starter profiles.
+    # Where nothing is stored yet, the starter settings.
     macro("FennickStarterSettings", starter_settings(names) or ["; no starter files in this release"])
     macro("FennickShortcuts", ['CreateShortCut "${START_MENU_FOLDER}\\%s.lnk" "$INSTDIR\\%s" "" '
                                '"$INSTDIR\\%s" 0 SW_SHOWNORMAL "" %s'
@@ -152,15 +151,10 @@ def payload(files):
 
 def starter_settings(names):
     lines = []
-    for key, value, data, needs in STARTER_SETTINGS:
-        if needs.lower() not in names:
-            continue
-        if isinstance(data, int):
+    for key, value, number, needs in STARTER_SETTINGS:
+        if needs.lower() in names:
             lines += ["ClearErrors", 'ReadRegDWORD $0 HKCU "%s" "%s"' % (key, value), "${If} ${Errors}",
-                      '  WriteRegDWORD HKCU "%s" "%s" %d' % (key, value, data), "${EndIf}"]
-        else:
-            lines += ['ReadRegStr $0 HKCU "%s" "%s"' % (key, value), '${If} $0 == ""',
-                      '  WriteRegStr HKCU "%s" "%s" "%s"' % (key, value, data), "${EndIf}"]
+                      '  WriteRegDWORD HKCU "%s" "%s" %d' % (key, value, number), "${EndIf}"]
     return lines
 
 

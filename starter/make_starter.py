@@ -81,11 +81,16 @@ def key_profile_text(buttons):
 SHOW_PICTURE, SHOW_SOUND, SHOW_PICTURE_AND_SOUND = 1, 2, 4
 FIRST_STEPS = "First steps"
 SOUNDS_ONLY = "Sounds only"
-LARGE, SMALL = (1280, 1024), (640, 480)
+# The show draws a picture at its own size, centred, and crops one larger than its window equally
+# on every side; it never scales. So one size serves every screen: the plain ground fills any
+# window up to 1280 x 1024, and the shape is sized to stay whole in the smallest window the show
+# opens by itself, two thirds of a 1280 x 720 screen, about 400 pixels high inside.
+PICTURE_SIZE = (1280, 1024)
+SMALLEST_WINDOW_HEIGHT = 400
 
 
-def picture_name(n, size=LARGE):
-    return "%s %d%s.gif" % (FIRST_STEPS, n, "" if size == LARGE else " small")
+def picture_name(n):
+    return "%s %d.gif" % (FIRST_STEPS, n)
 
 
 def sound_name(n):
@@ -174,13 +179,12 @@ PICTURES = [("#0A1E5A", "#FFD400", sun),     # switch 1: a yellow sun on night b
             ("#0A4A5A", "#FF3050", heart)]   # switch 5: a red heart on dark teal
 
 
-def draw_picture(path, n, size):
+def draw_picture(path, n):
     background, colour, shape = PICTURES[n - 1]
-    w, h = size
-    # The shape stays inside the middle third or so: the show crops a big picture equally on every
-    # side to its window, and the window starts at two thirds of the screen.
-    r = min(w, h) // 6
-    command = ["convert", "-size", "%dx%d" % size, "xc:" + background, "-fill", colour] + shape(w, h, r) + [
+    w, h = PICTURE_SIZE
+    # The tallest shape, the sun with its rays, reaches 1.6 r above and below the middle.
+    r = int(0.9 * SMALLEST_WINDOW_HEIGHT / 3.2)
+    command = ["convert", "-size", "%dx%d" % PICTURE_SIZE, "xc:" + background, "-fill", colour] + shape(w, h, r) + [
         "-colors", "16", "-strip", path]
     subprocess.run(command, check=True)
 
@@ -250,7 +254,7 @@ def copy_pages(pages, screenshots, out):
 def file_names(pages):
     names = [name + ".bpf" for name in KEY_PROFILES] + ["fkconfig.ini"] + [name + ".bd2" for name in show_profiles()]
     for n in range(1, 6):
-        names += [picture_name(n, LARGE), picture_name(n, SMALL), sound_name(n)]
+        names += [picture_name(n), sound_name(n)]
     if pages:
         for page, pictures in pages_and_pictures(pages).items():
             names += [page] + pictures
@@ -279,8 +283,7 @@ def main():
     for name, text in show_profiles().items():
         write(os.path.join(args.out_dir, name + ".bd2"), text)
     for n in range(1, 6):
-        for size in (LARGE, SMALL):
-            draw_picture(os.path.join(args.out_dir, picture_name(n, size)), n, size)
+        draw_picture(os.path.join(args.out_dir, picture_name(n)), n)
         write_sound(os.path.join(args.out_dir, sound_name(n)), SOUNDS[n - 1])
     if args.pages:
         copy_pages(args.pages, args.screenshots, args.out_dir)

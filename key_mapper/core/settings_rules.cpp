@@ -29,6 +29,14 @@ int FindCurrentProfile(const std::vector<std::string>& names, std::string_view c
     return FindProfileName(names, ProfileDisplayName(currentProfile));
 }
 
+int StartProfileIndex(const std::vector<std::string>& names)
+{
+    if (names.empty())
+        return -1;
+    int starter = FindProfileName(names, kStarterProfile);
+    return starter >= 0 ? starter : 0;
+}
+
 ButtonDef CollectButton(const ButtonControls& controls, const ButtonDef* shown)
 {
     ButtonDef button;

@@ -29,6 +29,12 @@ int FindProfileName(const std::vector<std::string>& names, std::string_view name
 // that a link or a switch made current; -1 when the list does not hold it.
 int FindCurrentProfile(const std::vector<std::string>& names, std::string_view currentProfile);
 
+// The profile a start with no current profile stored begins on: the ready-made "Space and Enter"
+// when the folder holds it (switch 1 Space, switch 2 Enter: what switch software expects), else
+// the first of `names`. -1 when there is none.
+inline constexpr char kStarterProfile[] = "Space and Enter";
+int StartProfileIndex(const std::vector<std::string>& names);
+
 // What one switch row of the settings dialog shows when collected.
 struct ButtonControls {
     bool present = true;     // the row's type combo and text field exist

@@ -18,6 +18,7 @@
 #include "key_effects.h"
 #include "key_settings.h"
 #include "settings_dialogs.h"
+#include "settings_rules.h"
 #include "startup_rules.h"
 #include "switch_events.h"
 #include "tray.h"
@@ -161,14 +162,16 @@ void openSettings(HWND window)
     }
 }
 
-// Silent start: the stored profile, else the first profile of the program folder.
+// The stored profile; with none stored (a first start, or the portable folder, which brings no
+// settings), the starter profile when the folder has it, else the first profile of the folder.
 void loadStartProfile()
 {
     if (g.settings.CurProfile.empty()) {
         std::vector<std::string> names = g.profiles->List();
-        if (names.empty())
+        int start = StartProfileIndex(names);
+        if (start < 0)
             return;
-        g.settings.CurProfile = g.folder + names.front() + kProfileExtension;
+        g.settings.CurProfile = g.folder + names[start] + kProfileExtension;
     }
     loadCurrentProfile();
 }

@@ -23,6 +23,16 @@ TEST(SettingsRules, CurrentProfileIsFoundExactlyWhateverFormItTakes)
     EXPECT_EQ(FindProfileName(names, "READING2"), 2);
 }
 
+TEST(SettingsRules, WithNothingStoredTheStarterProfileComesBeforeTheFirstByName)
+{
+    EXPECT_EQ(StartProfileIndex({"Arrows", "Media", "Reading", "Space and Enter"}), 3);
+    EXPECT_EQ(StartProfileIndex({"Arrows", "space and enter"}), 1);
+    // A folder without it (the user deleted it, or a folder of their own) starts as it always did.
+    EXPECT_EQ(StartProfileIndex({"Arrows", "Space and Enter 2"}), 0);
+    EXPECT_EQ(StartProfileIndex({"Space"}), 0);
+    EXPECT_EQ(StartProfileIndex({}), -1);
+}
+
 TEST(SettingsRules, OfferedTypesSkipEightAndEndWithSwitchProfile)
 {
     const auto& items = OfferedCommandTypes();

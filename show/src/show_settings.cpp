@@ -200,4 +200,12 @@ std::string FirstProfile(const std::string& folder)
     return path;
 }
 
+std::string StartingProfile(const std::string& folder)
+{
+    // Which file the folder lists first is the file system's matter: the portable folder, which
+    // brings no settings, could as well start on "Sounds only" as on the pictures.
+    std::string starter = folder + kStarterProfile + ".bd2";
+    return profileExists(starter) ? starter : FirstProfile(folder);
+}
+
 }  // namespace fennick::show

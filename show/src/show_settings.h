@@ -48,5 +48,9 @@ bool SaveProfile(const std::string& path, const ShowEngine& engine);
 std::vector<std::string> ListProfiles(const std::string& folder);
 // The first "*.bd2" file of the folder as a full path, or empty.
 std::string FirstProfile(const std::string& folder);
+// The profile a start with no current profile stored begins on: the ready-made "First steps"
+// when the folder holds it, else the first one the folder lists. A full path, or empty.
+inline constexpr char kStarterProfile[] = "First steps";
+std::string StartingProfile(const std::string& folder);
 
 }  // namespace fennick::show

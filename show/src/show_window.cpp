@@ -293,7 +293,7 @@ void loadStartupProfile()
 {
     std::string path = ReadCurrentProfile();
     if (path.empty()) {
-        path = FirstProfile(g.folder);
+        path = StartingProfile(g.folder);
         if (!path.empty())
             WriteCurrentProfile(path);
     }

@@ -738,6 +738,45 @@ std::vector<std::string> tryNames(HWND actions, const std::vector<std::string>& 
     return messages;
 }
 
+void forgetCurrentProfile()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShowKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, kCurProfileValue);
+        RegCloseKey(key);
+    }
+}
+
+// Nothing stored (a first start, the portable folder): the starter profile, whichever file the
+// folder lists first. A stored profile always wins; a folder without the starter starts as before.
+TEST_F(ShowWindowTest, WithNothingStoredTheStarterProfileStartsAndAStoredOneWins)
+{
+    storeModel(0);
+    for (const char* name : {"Animali", "Casa", "Veicoli", "First steps", "Zoo"})
+        storeProfile(name, {{kShowPicture, std::string(name) + ".bmp", ""}});
+    forgetCurrentProfile();
+    start();
+    EXPECT_EQ(CurrentShow().profile, folder + "First steps.bd2");
+    EXPECT_EQ(ReadCurrentProfile(), folder + "First steps.bd2");
+    EXPECT_EQ(title(), "FennickShow - First steps");
+    close();
+
+    ASSERT_TRUE(WriteCurrentProfile(folder + "Casa.bd2"));
+    start();
+    EXPECT_EQ(CurrentShow().profile, folder + "Casa.bd2");
+    close();
+
+    ASSERT_TRUE(DeleteFileA((folder + "First steps.bd2").c_str()));
+    forgetCurrentProfile();
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*.bd2").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    start();
+    EXPECT_EQ(CurrentShow().profile, folder + found.cFileName);
+    EXPECT_EQ(ReadCurrentProfile(), folder + found.cFileName);
+}
+
 // The current profile's file gone meanwhile: another whose name starts the same is not it.
 TEST_F(ShowWindowTest, ActionsDialogFindsTheCurrentProfileByItsWholeName)
 {

@@ -1,8 +1,9 @@
-"""The first minute after a silent install, in a Wine prefix that has never seen the suite: with
-nothing else set up, the key mapper started with the box types a space into Notepad, the show
-started with the box shows the first starter picture, the Start menu offers "Getting started", and
-every starter profile shows all its commands in the key mapper's settings dialog in English and
-Italian. Then an install over the folder keeps the user's own "Space and Enter" and current profile.
+"""The first minute, in a Wine prefix that has never seen the suite. The portable folder, unpacked
+with nothing stored: the key mapper started silently with the box types a space into Notepad, the
+show started with the box shows the first starter picture. Then, with the settings gone again, a
+silent install: the Start menu offers "Getting started" and every starter profile shows all its
+commands in the key mapper's settings dialog in English and Italian. Then an install over the
+folder keeps the user's own "Space and Enter" and current profile.
 
   starter_e2e.py VERSION
 """
@@ -11,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 MAIN_BUILD = os.path.realpath(os.environ.get("FENNICK_BUILD_DIR") or
                               os.path.join(os.path.dirname(__file__), "..", "..", "build", "windows"))
@@ -24,7 +26,9 @@ import throwaway_prefix  # noqa: E402
 
 VERSION = sys.argv[1]
 SETUP = os.path.join(MAIN_BUILD, "release", "FennickSetup-%s.exe" % VERSION)
-KEY_MAPPER_KEY = r"HKCU\SOFTWARE\Velmora\Orrin2Key"
+PORTABLE = os.path.join(MAIN_BUILD, "release", "Fennick-%s-portable.zip" % VERSION)
+SETTINGS_KEY = r"HKCU\SOFTWARE\Velmora"
+KEY_MAPPER_KEY = SETTINGS_KEY + r"\Orrin2Key"
 WM_CLOSE, WM_COMMAND, CB_SETCURSEL, CBN_SELCHANGE = 0x10, 0x111, 0x14E, 1
 IDOK, IDCANCEL = 1, 2
 OPEN_SETTINGS, ITALIANO = 127, 152
@@ -55,6 +59,10 @@ def install_dir():
     return user_folder("AppData", "Local", "Programs", "Fennick")
 
 
+def portable_dir():
+    return os.path.join(h.PREFIX, "drive_c", "Portable", "Fennick-" + VERSION)
+
+
 def windows_path(unix_path):
     return "C:\\" + os.path.relpath(unix_path, os.path.join(h.PREFIX, "drive_c")).replace("/", "\\")
 
@@ -65,9 +73,9 @@ def install():
     h.check(result.returncode == 0, "silent install exited %d: %s" % (result.returncode, result.stdout[-2000:]))
 
 
-def start_installed(program, *args):
-    """An installed program started as the Start menu starts it, from another current folder."""
-    return h.Started([h.WINE_RUN, windows_path(os.path.join(install_dir(), program))] + list(args),
+def start_from(folder, program, *args):
+    """A program started as the Start menu or the Explorer starts it, from another current folder."""
+    return h.Started([h.WINE_RUN, windows_path(os.path.join(folder, program))] + list(args),
                      env=h.session_env(), cwd=tempfile.gettempdir(), stdin=subprocess.DEVNULL,
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
 
@@ -107,27 +115,19 @@ class State:
     device = None
 
 
-# --- the cases, in order, on one installation ---
+# --- the cases, in order: the portable folder, then one installation ---
 
-def test_a_silent_install_offers_getting_started_in_the_start_menu():
+def test_the_portable_folder_brings_no_settings():
     fresh_prefix()
-    install()
-    link = user_folder("AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs", "Fennick",
-                       "Getting started.lnk")
-    h.check(os.path.exists(link), "no \"Getting started\" in the Start menu")
-    target = windows_path(os.path.join(install_dir(), "getting-started.html")).lower()
-    content = read(link).lower()
-    h.check(target.encode() in content or target.encode("utf-16-le") in content,
-            "\"Getting started\" does not open %s" % target)
-    h.check(b'src="key_mapper_english_buttondefbox.png"' in read(os.path.join(install_dir(), "getting-started.html")),
-            "the English page does not show its picture from beside it")
-    h.check(os.path.exists(os.path.join(install_dir(), "key_mapper_english_buttondefbox.png")),
-            "the English page's picture is not installed")
+    with zipfile.ZipFile(PORTABLE) as archive:
+        archive.extractall(os.path.dirname(portable_dir()))
+    h.check(os.path.exists(os.path.join(portable_dir(), "Space and Enter.bpf")), "no starter profile in the zip")
+    h.check(h.reg("query", SETTINGS_KEY)[0] != 0, "settings stored before anything ran")
 
 
 def test_the_key_mapper_started_silently_types_a_space_into_notepad_from_switch_1():
     State.device = h.VirtualDevice(com=1).__enter__()
-    mapper = start_installed("FennickKey.exe", "-silent")
+    mapper = start_from(portable_dir(), "FennickKey.exe", "-silent")
     notepad = h.Started([h.WINE_RUN, "notepad.exe"], env=h.session_env(), stdin=subprocess.DEVNULL,
                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     try:
@@ -148,7 +148,7 @@ def test_the_key_mapper_started_silently_types_a_space_into_notepad_from_switch_
                 break
         h.check(text == " ", "switch 1 typed %r into notepad" % text)
         close(mapper, window, "the key mapper")
-        links = read(os.path.join(install_dir(), "fkconfig.ini")).decode("cp1252")
+        links = read(os.path.join(portable_dir(), "fkconfig.ini")).decode("cp1252")
         h.check("; Written by hand, a link" in links and "NrKnownProfiles=0" in links,
                 "the link file after the key mapper wrote it: %r" % links)
     finally:
@@ -158,7 +158,7 @@ def test_the_key_mapper_started_silently_types_a_space_into_notepad_from_switch_
 
 
 def test_the_show_shows_the_first_starter_picture_for_switch_1():
-    show = start_installed("FennickShow.exe")
+    show = start_from(portable_dir(), "FennickShow.exe")
     try:
         # The one question the show asks at its first start: which box.
         model = h.wait_dialog("Modello Fennick", 30000)
@@ -188,6 +188,25 @@ def test_the_show_shows_the_first_starter_picture_for_switch_1():
             show.kill()
 
 
+def test_a_silent_install_offers_getting_started_in_the_start_menu():
+    # As on a machine that never ran the portable folder: nothing stored.
+    h.reg("delete", SETTINGS_KEY, "/f")
+    install()
+    h.check(h.reg("query", KEY_MAPPER_KEY, "/v", "CurProfile")[0] != 0,
+            "the installer stored a key mapper profile: the program chooses its own")
+    link = user_folder("AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs", "Fennick",
+                       "Getting started.lnk")
+    h.check(os.path.exists(link), "no \"Getting started\" in the Start menu")
+    target = windows_path(os.path.join(install_dir(), "getting-started.html")).lower()
+    content = read(link).lower()
+    h.check(target.encode() in content or target.encode("utf-16-le") in content,
+            "\"Getting started\" does not open %s" % target)
+    h.check(b'src="getting_started_key_mapper_english.png"' in read(os.path.join(install_dir(), "getting-started.html")),
+            "the English page does not show its picture from beside it")
+    h.check(os.path.exists(os.path.join(install_dir(), "getting_started_key_mapper_english.png")),
+            "the English page's picture is not installed")
+
+
 def check_starter_rows(dialog, language):
     """Each starter profile chosen in the list shows a type and a command on every switch it uses."""
     hwnd = dialog
@@ -211,7 +230,7 @@ def check_starter_rows(dialog, language):
 
 
 def test_every_starter_profile_shows_its_commands_in_english_and_italian():
-    mapper = start_installed("FennickKey.exe")
+    mapper = start_from(install_dir(), "FennickKey.exe")
     try:
         window = h.wait_window("FennickKey", "FennickKey", 30000)
         h.check(window, "the key mapper did not start")
@@ -250,9 +269,10 @@ def test_an_install_over_the_folder_keeps_the_users_space_and_enter_and_current_
 
 if __name__ == "__main__":
     try:
-        h.main([test_a_silent_install_offers_getting_started_in_the_start_menu,
+        h.main([test_the_portable_folder_brings_no_settings,
                 test_the_key_mapper_started_silently_types_a_space_into_notepad_from_switch_1,
                 test_the_show_shows_the_first_starter_picture_for_switch_1,
+                test_a_silent_install_offers_getting_started_in_the_start_menu,
                 test_every_starter_profile_shows_its_commands_in_english_and_italian,
                 test_an_install_over_the_folder_keeps_the_users_space_and_enter_and_current_profile])
     finally:
