@@ -61,6 +61,16 @@ def close(process, window):
     process.wait(timeout=30)
 
 
+def cancel(dialog):
+    h.probe("click", dialog, IDCANCEL)
+    h.probe("wait-gone", dialog, 20000)
+
+
+def keep_and_cancel(dialog, name):
+    keep(dialog, name)
+    cancel(dialog)
+
+
 def key_mapper_pictures(folder):
     for language, code, links_caption in LANGUAGES:
         h.reg("add", r"HKCU\SOFTWARE\Velmora\Orrin2Key", "/v", "CurLang", "/t", "REG_SZ", "/d", code, "/f")
@@ -73,11 +83,8 @@ def key_mapper_pictures(folder):
             keep(settings, "getting_started_key_mapper_" + language)
             h.probe("click", settings, LINKS)
             links = h.wait_dialog(links_caption, 30000)
-            keep(links, "getting_started_links_" + language)
-            h.probe("click", links, IDCANCEL)
-            h.probe("wait-gone", links, 20000)
-            h.probe("click", settings, IDCANCEL)
-            h.probe("wait-gone", settings, 20000)
+            keep_and_cancel(links, "getting_started_links_" + language)
+            cancel(settings)
             close(mapper, window)
         finally:
             if mapper.poll() is None:
@@ -92,9 +99,7 @@ def show_picture(folder):
         h.check(window, "the show did not start on \"First steps\"")
         h.probe("post", window, WM_COMMAND, SHOW_ACTIONS, 0)
         actions = h.wait_dialog("Azioni sensori", 30000)
-        keep(actions, "getting_started_show")
-        h.probe("click", actions, IDCANCEL)
-        h.probe("wait-gone", actions, 20000)
+        keep_and_cancel(actions, "getting_started_show")
         close(show, window)
     finally:
         if show.poll() is None:
