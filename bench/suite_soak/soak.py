@@ -384,16 +384,16 @@ class Soak:
 
     def settled_stats(self, like=None):
         """stats() with the show in a known state. Its memory and windows follow Wine's sound player,
-        which keeps one more window and some 3 MB for a while after a sound, or not, as it pleases; so
-        the show plays its sound switch, then shows switch 1's picture, until its window count is that
-        of the sample `like` (a few tries): growth is judged between samples of the same state."""
+        whose device thread (one more window and some 3 MB) outlives a sound or not, as the order of its
+        messages falls; so the show plays its sound switch, then shows switch 1's picture, until its
+        window count is that of the sample `like`: growth is judged between samples of one state."""
         def show_windows(sample):
             rows = sample.get("FennickShow.exe") or [{}]
             return rows[0].get("windows")
         self.activate("FennickShow.exe")
-        for attempt in range(6):
+        for _ in range(12):  # each sound gives about even odds of either state
             self.device.press(SHOW_SWITCHES[2], 60)
-            time.sleep(1.5 + attempt)
+            time.sleep(1.0)
             self.device.press(SHOW_SWITCHES[0], 60)
             time.sleep(1.0)
             sample = self.stats()
