@@ -21,8 +21,9 @@ fi
 # qemu-user may have no address space left for that load by then and aborts ("libgcc_s.so.1 must be
 # installed for pthread_exit to work", or a heap fault on the way). Loaded at the start it is always
 # there. A bare name: each word size finds its own copy.
-case ":${LD_PRELOAD:-}:" in
-*:libgcc_s.so.1:*) ;;
+# FENNICK_NO_LIBGCC_PRELOAD=1 leaves it out, to compare.
+case ":${LD_PRELOAD:-}:${FENNICK_NO_LIBGCC_PRELOAD:-}" in
+*:libgcc_s.so.1:* | *:1) ;;
 *) export LD_PRELOAD="libgcc_s.so.1${LD_PRELOAD:+:$LD_PRELOAD}" ;;
 esac
 # Test programs live apart from the deliverables; let them find the suite's DLLs.

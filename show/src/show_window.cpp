@@ -59,6 +59,38 @@ WindowEffects effects;
 
 // ---- full screen --------------------------------------------------------------
 
+// Whether the window covers its whole monitor: full screen, or maximised with its frame past the edges.
+bool coversScreen(HWND window)
+{
+    RECT rect;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetWindowRect(window, &rect) ||
+        !GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return false;
+    const RECT& screen = monitor.rcMonitor;
+    return rect.left <= screen.left && rect.top <= screen.top && rect.right >= screen.right &&
+           rect.bottom >= screen.bottom;
+}
+
+// Under Wine, a window that covers the screen and is hidden or destroyed makes the X11 driver also
+// take down the cursor-clip window that Wine's desktop process made. When that process has died
+// (under qemu-user it now and then does), the id it left names a dead X window, and the X error
+// ends this program; or the id was given again to a window of ours, which then vanishes. Shrunk to
+// one pixel first (still on the screen, so not hidden by the shrink itself), the window covers
+// nothing when it goes. Called only where the window is about to be hidden or destroyed, so on
+// Windows nobody sees it.
+void uncoverScreen(HWND window)
+{
+    if (!coversScreen(window))
+        return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    SetWindowPos(window, nullptr, monitor.rcMonitor.left, monitor.rcMonitor.top, 1, 1,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
 void enterFullScreen(HWND window)
 {
     g.fullScreen = true;
@@ -67,6 +99,7 @@ void enterFullScreen(HWND window)
     SetMenu(window, nullptr);
     if (menu)
         DestroyMenu(menu);
+    uncoverScreen(window);  // a maximised window covers it with its frame
     ShowWindow(window, SW_HIDE);
     if (IsZoomed(window))
         ShowWindow(window, SW_RESTORE);
@@ -208,6 +241,7 @@ void onClose(HWND window)
         DeleteObject(g.brush);
     g.brush = nullptr;
     g.pictures.clear();
+    uncoverScreen(window);  // the place was saved above
     DestroyWindow(window);
 }
 

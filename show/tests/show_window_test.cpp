@@ -242,6 +242,22 @@ protected:
         ASSERT_TRUE(WriteCurrentProfile(folder + name + ".bd2"));
     }
 
+public:
+    // Full screen from a normal window, close, a maximised start, full screen from there, close.
+    void fullScreenThenMaximisedStart(bool* fullScreen, bool* zoomedAgain, bool* framedAgain)
+    {
+        start();
+        command(IDM_FULL_SCREEN);
+        *fullScreen = CurrentShow().fullScreen;
+        close();
+        start();
+        *zoomedAgain = IsZoomed(window) != FALSE;
+        *framedAgain = (GetWindowLongA(window, GWL_STYLE) & kFramedStyle) == kFramedStyle;
+        command(IDM_FULL_SCREEN);
+        close();
+    }
+
+protected:
     RecordingPort port;
     ScriptedJoystick joystick;
     RecordingActions actions;
@@ -700,6 +716,47 @@ TEST_F(ShowWindowTest, FullScreenTakesCaptionFrameAndMenuAndAClickGivesThemBack)
     char subkey[32] = {};
     LoadStringA(GetModuleHandleA(nullptr), IDS_SETTINGS_SUBKEY, subkey, sizeof(subkey));
     EXPECT_STREQ(subkey, "Fennickshow");
+}
+
+// Under Wine the desktop window holds the id of an X window that Wine's desktop process made for
+// cursor clipping; when that process dies (as it does now and then under qemu-user) the id names a
+// dead window, and a program that takes a screen-covering window off the screen makes the X11
+// driver unmap it: Xlib's error handler then ends the program. A dead id is planted here, and a
+// thread of its own (the driver reads the id once per thread) runs the show through full screen,
+// a maximised start and closes. On Windows the property means nothing and the case checks the same.
+constexpr char kWineClipWindowProperty[] = "__wine_x11_clip_window";
+constexpr ULONG_PTR kDeadXWindow = 0x1ffff0;  // in the X server's own range, where no window is made
+
+struct DeadClipCase {
+    ShowWindowTest* test;
+    bool fullScreen = false, zoomedAgain = false, framedAgain = false;
+};
+
+DWORD WINAPI runDeadClipCase(void* argument)
+{
+    auto* run = static_cast<DeadClipCase*>(argument);
+    run->test->fullScreenThenMaximisedStart(&run->fullScreen, &run->zoomedAgain, &run->framedAgain);
+    return 0;
+}
+
+TEST_F(ShowWindowTest, FullScreenAndClosingSurviveADeadDesktopClipWindow)
+{
+    storeModel(0);
+    HWND desktop = GetDesktopWindow();
+    HANDLE kept = GetPropA(desktop, kWineClipWindowProperty);
+    ASSERT_TRUE(SetPropA(desktop, kWineClipWindowProperty, reinterpret_cast<HANDLE>(kDeadXWindow)));
+    DeadClipCase run{this};
+    HANDLE thread = CreateThread(nullptr, 0, runDeadClipCase, &run, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    if (kept)
+        SetPropA(desktop, kWineClipWindowProperty, kept);
+    else
+        RemovePropA(desktop, kWineClipWindowProperty);
+    EXPECT_TRUE(run.fullScreen);
+    EXPECT_TRUE(run.zoomedAgain) << "the show did not come back maximised after closing full screen";
+    EXPECT_TRUE(run.framedAgain);
 }
 
 // ---- the switch actions dialog ------------------------------------------------------
