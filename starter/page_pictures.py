@@ -13,6 +13,7 @@ Writes docs/screenshots/getting_started_*.png (PNG8, stripped). Needs the window
 import os
 import subprocess
 import sys
+import time
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -44,7 +45,15 @@ def keep(window, name):
     """The window with its frame and caption, which lie just outside its client area."""
     left, top, right, bottom = [int(v) for v in h.probe("client-rect", window)[1].split()]
     out = os.path.join(OUT, name + ".png")
-    subprocess.run(["convert", h.screenshot(name), "-crop", "%dx%d+%d+%d" % (right - left + 8, bottom - top + 30,
+    # A dialog just created may not be on the screen yet (the bare X root, black, would be kept).
+    for _ in range(40):
+        shot = h.screenshot(name)
+        if h.pixel(shot, (left + right) // 2, top + 4) != (0, 0, 0):
+            break
+        time.sleep(0.25)
+    else:
+        raise AssertionError("%s never showed on the screen" % name)
+    subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (right - left + 8, bottom - top + 30,
                                                                             left - 4, top - 26),
                     "+repage", "-strip", "PNG8:" + out], check=True, timeout=30)
     print(out)
