@@ -82,7 +82,9 @@ bool coversScreen(HWND window)
 // Windows nobody sees it.
 void uncoverScreen(HWND window)
 {
-    if (!coversScreen(window))
+    // Only a maximised (or full-screen) window: a normal one keeps its size as the place it comes
+    // back to, and one sized over the whole screen is taken down by the driver when shrunk as well.
+    if (!IsZoomed(window) || !coversScreen(window))
         return;
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);

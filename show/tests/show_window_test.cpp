@@ -382,6 +382,36 @@ TEST_F(ShowWindowTest, PlacementDefaultsMinimizedComesBackNormalAndFullScreenCom
     EXPECT_NE(GetMenu(window), nullptr);
 }
 
+// A normal window as large as the screen (dragged so, or stored so) goes full screen and back: it
+// comes back at its own place and size, not shrunk.
+TEST_F(ShowWindowTest, AScreenSizedNormalWindowComesBackFromFullScreenAtItsSize)
+{
+    storeModel(0);
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    WINDOWPLACEMENT stored = {};
+    stored.length = sizeof(stored);
+    stored.showCmd = SW_SHOWNORMAL;
+    stored.rcNormalPosition = {-4, -4, width + 4, height + 4};
+    setRaw(kPlacementValue, REG_BINARY, &stored, sizeof(stored));
+    start();
+    RECT before;
+    ASSERT_TRUE(GetWindowRect(window, &before));
+    ASSERT_FALSE(IsZoomed(window));
+    ASSERT_TRUE(before.left <= 0 && before.top <= 0 && before.right >= width && before.bottom >= height)
+        << "the case needs a normal window that covers the screen";
+    command(IDM_FULL_SCREEN);
+    ASSERT_TRUE(CurrentShow().fullScreen);
+    command(IDM_FULL_SCREEN);
+    ASSERT_FALSE(CurrentShow().fullScreen);
+    RECT after;
+    ASSERT_TRUE(GetWindowRect(window, &after));
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.right, before.right);
+    EXPECT_EQ(after.bottom, before.bottom);
+    close();
+}
+
 // The show runs full screen all day: log-off or shut-down is its usual end, with no close.
 TEST_F(ShowWindowTest, TheEndOfTheSessionKeepsWhatWasChangedAndTheWindowsPlace)
 {
