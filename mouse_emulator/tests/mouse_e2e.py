@@ -140,16 +140,19 @@ class Mouse:
         h.check(code == 0, "the mouse emulator exited with %s" % code)
 
 
-def wait_until_listening(device, probe):
-    """The bar shows before the server has opened the port: nudge right until the pointer answers."""
-    for _ in range(20):
+def wait_until_listening(device, probe, timeout=90.0):
+    """The bar shows before the server has opened the port: nudge right until the pointer answers.
+    Bounded by time, not by a count of nudges: where each program start takes seconds (emulated
+    Wine), a count runs out while the server is still starting."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
         set_pointer(640, 500)
         mark = probe.mark()
         device.press("right", 150)
         time.sleep(0.4)
         if any(int(words[1]) > 640 for words in probe.since(mark, ("pos",))):
             return
-    raise AssertionError("the mouse emulator never moved the pointer for the box")
+    raise AssertionError("the mouse emulator never moved the pointer for the box in %.0f s" % timeout)
 
 
 class Running:
@@ -158,13 +161,20 @@ class Running:
 
     @classmethod
     def get(cls):
-        if cls.mouse is None or cls.mouse.process.poll() is not None:
+        # The probe is started by the first case that needs it, so when that case fails the
+        # harness ends it with the rest of what the case started: start it again rather than let
+        # every later case watch a window that is gone.
+        if cls.probe is not None and cls.probe.process.poll() is not None:
+            cls.probe = None
+        if cls.mouse is None or cls.mouse.process.poll() is not None or cls.probe is None:
             if cls.device is None:
                 h.release_port_library()
                 settings(model=1, mouse={"Method": 1, "WindowLeft": 0, "WindowTop": 0})
                 cls.device = h.VirtualDevice(com=1).__enter__()
+            if cls.probe is None:
                 cls.probe = Probe()
-            cls.mouse = Mouse()
+            if cls.mouse is None or cls.mouse.process.poll() is not None:
+                cls.mouse = Mouse()
             wait_until_listening(cls.device, cls.probe)
         return cls.device, cls.probe, cls.mouse
 
