@@ -140,7 +140,7 @@ class Mouse:
         h.check(code == 0, "the mouse emulator exited with %s" % code)
 
 
-def wait_until_listening(device, probe, timeout=90.0):
+def wait_until_listening(device, probe, timeout=45.0):
     """The bar shows before the server has opened the port: nudge right until the pointer answers.
     Bounded by time, not by a count of nudges: where each program start takes seconds (emulated
     Wine), a count runs out while the server is still starting."""
