@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "fennick/win32_common.h"
+
 namespace {
 
 CRITICAL_SECTION g_output;
@@ -103,16 +105,11 @@ LRESULT CALLBACK appProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 HWND makeWindow(const char* className, const char* title, int x, int y, int width, int height)
 {
-    WNDCLASSA wc = {};
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = appProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = className;
-    RegisterClassA(&wc);
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    fennick::RegisterMainWindowClass(instance, className, appProc, nullptr,
+                                     static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), nullptr, CS_DBLCLKS);
     return CreateWindowA(className, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, width, height, nullptr, nullptr,
-                         wc.hInstance, nullptr);
+                         instance, nullptr);
 }
 
 bool makeWindows()

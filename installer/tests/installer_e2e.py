@@ -32,6 +32,7 @@ SETUP = os.path.join(RELEASE, "FennickSetup-%s.exe" % VERSION)
 PORTABLE = os.path.join(RELEASE, "Fennick-%s-portable.zip" % VERSION)
 MANIFEST = os.path.join(RELEASE, "shipped_files.txt")
 MAKE_RELEASE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "make_release.py")
+
 SHIPPED = [line.strip() for line in open(MANIFEST) if line.strip()]
 # The release's starter profiles and links: the user's once installed, kept by the uninstaller.
 STARTER = sorted(os.path.basename(f) for f in SHIPPED if is_user_file(os.path.basename(f)))
@@ -53,6 +54,16 @@ IDC_DIRECTORY = 1019  # the folder field of the installer's folder page
 EXIT_NOT_WRITTEN, EXIT_FOREIGN_FOLDER, EXIT_NEWER_INSTALLED, EXIT_SETUP_RUNNING = 3, 4, 5, 6
 OLDER_VERSION = "0.9.0"
 DROPPED_FILE = "FennickLegacy.dll"  # shipped by the older release only
+
+
+def make_release(staging, shipped, version):
+    """A release of `shipped` (paths) made in `staging` by the release script; its setup's path."""
+    manifest = os.path.join(staging, "shipped_files.txt")
+    with open(manifest, "w") as out:
+        out.write("\n".join(shipped) + "\n")
+    subprocess.run([sys.executable, MAKE_RELEASE, "--version", version, "--publisher", PUBLISHER,
+                    "--manifest", manifest, "--out-dir", staging], check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(staging, "FennickSetup-%s.exe" % version)
 
 
 # --- the throwaway prefix ---
@@ -366,12 +377,7 @@ def test_key_mapper_release_offers_logon_start_and_removes_everything_on_request
         with open(starter, "wb") as f:
             f.write(b"[Button1]\r\nBtCmd=0\r\n")
         shipped.append(starter)
-        manifest = os.path.join(staging, "shipped_files.txt")
-        with open(manifest, "w") as out:
-            out.write("\n".join(shipped) + "\n")
-        subprocess.run([sys.executable, MAKE_RELEASE, "--version", VERSION, "--publisher", PUBLISHER,
-                        "--manifest", manifest, "--out-dir", staging], check=True, stdout=subprocess.DEVNULL)
-        setup = os.path.join(staging, "FennickSetup-%s.exe" % VERSION)
+        setup = make_release(staging, shipped, VERSION)
         folder = os.path.join(h.PREFIX, "drive_c", "Fennick")
 
         install(setup, "/KEYMAPPERATLOGON=1", "/D=C:\\Fennick")
@@ -469,12 +475,7 @@ def older_release():
     dropped = os.path.join(staging, DROPPED_FILE)
     shutil.copy(h.program("run_once.exe"), dropped)
     shipped.append(dropped)
-    manifest = os.path.join(staging, "shipped_files.txt")
-    with open(manifest, "w") as out:
-        out.write("\n".join(shipped) + "\n")
-    subprocess.run([sys.executable, MAKE_RELEASE, "--version", OLDER_VERSION, "--publisher", PUBLISHER,
-                    "--manifest", manifest, "--out-dir", staging], check=True, stdout=subprocess.DEVNULL)
-    State.older_setup = os.path.join(staging, "FennickSetup-%s.exe" % OLDER_VERSION)
+    State.older_setup = make_release(staging, shipped, OLDER_VERSION)
     return State.older_setup
 
 
