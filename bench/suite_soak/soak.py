@@ -382,25 +382,26 @@ class Soak:
                                                   private_kib=int(w[6]), handles=int(w[7])))
         return out
 
-    def settled_stats(self, like=None):
+    def settled_stats(self, start):
         """stats() with the show in a known state. Its memory and windows follow Wine's sound player,
-        whose device thread (one more window and some 3 MB) outlives a sound or not, as the order of its
-        messages falls; so the show plays its sound switch, then shows switch 1's picture, until its
-        window count is that of the sample `like`: growth is judged between samples of one state."""
+        whose device thread (one more window and some 3 MB) outlives a sound or not, and once gone
+        may stay gone for many sounds; while sounds keep coming it is mostly there. So the show
+        shows switch 1's picture and plays its sound switch until it has one window more than at
+        `start` (the sample before any sound): growth is judged between samples of that one state."""
         def show_windows(sample):
             rows = sample.get("FennickShow.exe") or [{}]
-            return rows[0].get("windows")
+            return rows[0].get("windows", 0)
+        wanted = show_windows(start) + 1
         self.activate("FennickShow.exe")
-        for _ in range(12):  # each sound gives about even odds of either state
+        for _ in range(12):
+            self.device.press(SHOW_SWITCHES[0], 60)
+            time.sleep(0.5)
             self.device.press(SHOW_SWITCHES[2], 60)
             time.sleep(1.0)
-            self.device.press(SHOW_SWITCHES[0], 60)
-            time.sleep(1.0)
             sample = self.stats()
-            if like is None or show_windows(sample) == show_windows(like):
+            if show_windows(sample) == wanted:
                 break
-            note("the show has %s windows, %s in the sample it is compared with: again" % (
-                show_windows(sample), show_windows(like)))
+            note("the show has %s windows, %s with the sound player up: again" % (show_windows(sample), wanted))
         self.activate("FennickKey.exe")
         return sample
 
@@ -606,7 +607,7 @@ class Soak:
             if rounds == 1:
                 while time.monotonic() - begin < self.warm_at:
                     self.key_phase(phase_seconds, "notepad")
-                samples["warm"] = self.settled_stats()
+                samples["warm"] = self.settled_stats(samples["start"])
                 note("warm-up round done at %.0f s" % (time.monotonic() - begin))
             if tester_result is None:
                 tester_result = self.tester_once()
@@ -621,7 +622,7 @@ class Soak:
         time.sleep(self.rest)
         cpu_after = linux_cpu_seconds(PROGRAMS)
         rest_took = time.monotonic() - rest_started
-        samples["end"] = self.settled_stats(like=samples["warm"])
+        samples["end"] = self.settled_stats(samples["start"])
         self.check_alive("at the end")
         figure("programs that ended by themselves during the soak", len(self.died), "0", not self.died)
         self.report(samples, lat_start, lat_end, unplugs, tester_result, held_before_rest, cpu_before, cpu_after,
