@@ -199,9 +199,11 @@ def processes_mapping(file_path):
 
 def release_files(paths, timeout=20.0, ends=lambda command: False, in_use="still loaded"):
     """Waits until no process maps any of `paths`, ending Wine's desktop process (global hooks load
-    DLLs into it and it keeps them for the session) and every process whose command line `ends`
-    names; then starts the desktop process again."""
+    DLLs into it and it keeps them for the session) with the process that holds the desktop for the
+    session, and every process whose command line `ends` names; then has the session start them
+    again (or, when the desktop could not be freed, start its server again)."""
     deadline = time.monotonic() + timeout
+    desktop_ended = False
     while True:
         users = {}
         for path in paths:
@@ -209,17 +211,22 @@ def release_files(paths, timeout=20.0, ends=lambda command: False, in_use="still
         if not users:
             break
         for pid, command in users.items():
-            if "explorer.exe" in command.lower() or ends(command):
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+            desktop = "explorer.exe" in command.lower()
+            if desktop or ends(command):
+                end_processes([pid], timeout=0)
+            if desktop and not desktop_ended:
+                desktop_ended = True
+                # A desktop still in use when its process is gone is not started again.
+                end_processes([p for p, c in session_processes(services=True).items() if DESKTOP_HOLDER in c],
+                              timeout=0)
         if time.monotonic() > deadline:
             raise AssertionError("%s: %s" % (in_use, sorted(users.values())))
         time.sleep(0.1)
-    # The desktop process again, its output kept away from ours (it outlives every caller).
-    subprocess.run([WINE_RUN, program("fennick_probe.exe"), "find", "Progman"], env=session_env(),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    if desktop_ended:
+        # Wine closes an unused desktop about a second after its last program.
+        time.sleep(1.5)
+        subprocess.run([os.path.join(REPO, "tools", "wine-session"), "start", BUILD], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, check=True, timeout=600)
 
 
 def release_port_library(timeout=20.0, library=None):
@@ -233,10 +240,11 @@ def release_port_library(timeout=20.0, library=None):
     release_files([library or os.path.join(BIN, "swibus.dll")], timeout, in_use="swibus.dll is still loaded by")
 
 
-# Wine's own processes of a session, which live as long as it does (the desktop process is started
-# again by the next window when a test ended it).
+# The process that keeps the desktop (and so Wine's desktop process) up for the whole session.
+DESKTOP_HOLDER = "fennick_probe.exe hold"
+# The processes of a session that live as long as it does: Wine's own and the desktop's holder.
 SESSION_SERVICES = ("wineserver", "services.exe", "explorer.exe", "winedevice.exe", "plugplay.exe",
-                    "svchost.exe", "rpcss.exe", "Xvfb")
+                    "svchost.exe", "rpcss.exe", "Xvfb", DESKTOP_HOLDER)
 
 
 def session_processes(services=False):

@@ -39,6 +39,15 @@ fennick_alive() {
     [ -n "$state" ] && [ "${state#Z}" = "$state" ]
 }
 
+# The processes of this prefix's session whose command line holds $1.
+fennick_session_pids() {
+    local pid
+    for pid in $(pgrep -f -- "$1"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+    return 0
+}
+
 fennick_load_session() {
     if [ -z "${DISPLAY:-}" ] && [ -f "$FENNICK_SESSION_FILE" ]; then
         # shellcheck disable=SC1090

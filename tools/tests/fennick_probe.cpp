@@ -11,6 +11,10 @@
 //   probe client-rect <hwnd>                  the client area in screen coordinates: left top right bottom
 //   probe count <class|-> <title|->           how many top-level windows have that class and title
 //   probe state <hwnd>                        "enabled" or "disabled", then "visible" or "hidden"
+//   probe desktop                             start the desktop process if it is not up; print its
+//                                             process id (0 and exit 1 when no live process owns
+//                                             the desktop window), then the X id of its clip window
+//   probe hold                                keep the desktop (and so its process) up until ended
 // Numbers may be decimal or 0x-hex.
 #include <windows.h>
 #include <stdio.h>
@@ -55,6 +59,34 @@ int main(int argc, char** argv)
     if (argc < 2)
         return 2;
     const char* verb = argv[1];
+    if (strcmp(verb, "desktop") == 0) {
+        // Wine starts its desktop process for the first program that asks for the desktop window;
+        // asking here lets that process inherit this probe's output rather than a test program's.
+        // A desktop process that died while others still use the desktop leaves its window behind,
+        // owned by nobody, and is not started again; the cursor-clip window its X connection made,
+        // whose id every program reads from the desktop window, is gone with it.
+        HWND desktop = GetDesktopWindow();
+        DWORD pid = 0;
+        GetWindowThreadProcessId(desktop, &pid);
+        bool alive = false;
+        if (pid && pid != GetCurrentProcessId()) {
+            HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+            if (process) {
+                alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+                CloseHandle(process);
+            }
+        }
+        printf("%lu %lu\n", alive ? static_cast<unsigned long>(pid) : 0UL,
+               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropA(desktop, "__wine_x11_clip_window"))));
+        return alive ? 0 : 1;
+    }
+    if (strcmp(verb, "hold") == 0) {
+        // Wine ends the desktop process about a second after the last program on the desktop has
+        // ended, and starts a new one with the next: held, it starts once per session.
+        GetDesktopWindow();
+        Sleep(INFINITE);
+        return 0;
+    }
     if (strcmp(verb, "find") == 0 && argc >= 3) {
         HWND window = FindWindowA(orNull(argv[2]), argc >= 4 ? orNull(argv[3]) : nullptr);
         printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)));
