@@ -43,7 +43,7 @@ fennick_alive() {
 fennick_session_pids() {
     local pid
     for pid in $(pgrep -f -- "$1"); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
     done
     return 0
 }
