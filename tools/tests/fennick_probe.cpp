@@ -15,6 +15,7 @@
 //                                             process id (0 and exit 1 when no live process owns
 //                                             the desktop window), then the X id of its clip window
 //   probe hold                                keep the desktop (and so its process) up until ended
+//   probe forget-clip-window                  drop the desktop's (dead) cursor-clip window id
 // Numbers may be decimal or 0x-hex.
 #include <windows.h>
 #include <stdio.h>
@@ -79,6 +80,12 @@ int main(int argc, char** argv)
         printf("%lu %lu\n", alive ? static_cast<unsigned long>(pid) : 0UL,
                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropA(desktop, "__wine_x11_clip_window"))));
         return alive ? 0 : 1;
+    }
+    if (strcmp(verb, "forget-clip-window") == 0) {
+        // With no id, Wine's X11 driver skips the clip window instead of taking down one that is
+        // gone, which would end the program with an X error.
+        RemovePropA(GetDesktopWindow(), "__wine_x11_clip_window");
+        return 0;
     }
     if (strcmp(verb, "hold") == 0) {
         // Wine ends the desktop process about a second after the last program on the desktop has
