@@ -101,17 +101,27 @@ fennick_free_display() {
     return 1
 }
 
-# Starts Xvfb on a free display; prints "DISPLAY PID".
+# Starts Xvfb on a free display; prints "DISPLAY PID". Two sessions starting at once may pick the
+# same display: the one whose Xvfb does not own the display's lock file tries the next.
 fennick_start_xvfb() {
-    local n pid
-    n=$(fennick_free_display) || { echo "no free X display" >&2; return 1; }
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-    pid=$!
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n $pid"; return 0; }
-        sleep 0.05
+    local n pid owner
+    for _ in 1 2 3 4 5; do
+        n=$(fennick_free_display) || { echo "no free X display" >&2; return 1; }
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        pid=$!
+        for _ in $(seq 100); do
+            if [ -e "/tmp/.X11-unix/X$n" ]; then
+                owner=$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)
+                if [ "$owner" = "$pid" ] && fennick_alive "$pid"; then
+                    echo ":$n $pid"
+                    return 0
+                fi
+            fi
+            fennick_alive "$pid" || break
+            sleep 0.05
+        done
+        kill "$pid" 2>/dev/null
     done
-    kill "$pid" 2>/dev/null
     echo "Xvfb did not start" >&2
     return 1
 }
