@@ -211,14 +211,14 @@ def release_files(paths, timeout=20.0, ends=lambda command: False, in_use="still
         if not users:
             break
         for pid, command in users.items():
-            desktop = "explorer.exe" in command.lower()
-            if desktop or ends(command):
-                end_processes([pid], timeout=0)
-            if desktop and not desktop_ended:
+            if "explorer.exe" in command.lower():
+                # With the desktop's holder: a desktop still in use when its process is gone is
+                # not started again. Both gone before the session's start looks for them.
                 desktop_ended = True
-                # A desktop still in use when its process is gone is not started again.
-                end_processes([p for p, c in session_processes(services=True).items() if DESKTOP_HOLDER in c],
-                              timeout=0)
+                end_processes([pid] + [p for p, c in session_processes(services=True).items()
+                                       if DESKTOP_HOLDER in c])
+            elif ends(command):
+                end_processes([pid], timeout=0)
         if time.monotonic() > deadline:
             raise AssertionError("%s: %s" % (in_use, sorted(users.values())))
         time.sleep(0.1)

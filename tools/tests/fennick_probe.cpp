@@ -13,9 +13,10 @@
 //   probe state <hwnd>                        "enabled" or "disabled", then "visible" or "hidden"
 //   probe desktop                             start the desktop process if it is not up; print its
 //                                             process id (0 and exit 1 when no live process owns
-//                                             the desktop window), then the X id of its clip window
-//   probe hold                                keep the desktop (and so its process) up until ended
-//   probe forget-clip-window                  drop the desktop's (dead) cursor-clip window id
+//                                             the desktop window), the X id of its clip window and
+//                                             the desktop window
+//   probe hold                                keep the desktop (and so its process) up until ended;
+//                                             drop the clip window id of a desktop process that died
 // Numbers may be decimal or 0x-hex.
 #include <windows.h>
 #include <stdio.h>
@@ -36,6 +37,26 @@ static BOOL CALLBACK printChild(HWND child, LPARAM)
     printf("%lu %d %s %s\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(child)), GetDlgCtrlID(child),
            className, text);
     return TRUE;
+}
+
+// Where Wine's desktop process keeps the id of its cursor-clip X window, which every program reads.
+static const char kClipWindowProperty[] = "__wine_x11_clip_window";
+
+// The live process that owns the desktop window, or 0. A desktop process that died while others
+// still use the desktop leaves its window behind, owned by nobody, and is not started again; the
+// clip window its X connection made is gone with it.
+static DWORD desktopOwner(HWND desktop)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(desktop, &pid);
+    if (!pid || pid == GetCurrentProcessId())
+        return 0;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return 0;
+    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive ? pid : 0;
 }
 
 struct Count {
@@ -63,36 +84,25 @@ int main(int argc, char** argv)
     if (strcmp(verb, "desktop") == 0) {
         // Wine starts its desktop process for the first program that asks for the desktop window;
         // asking here lets that process inherit this probe's output rather than a test program's.
-        // A desktop process that died while others still use the desktop leaves its window behind,
-        // owned by nobody, and is not started again; the cursor-clip window its X connection made,
-        // whose id every program reads from the desktop window, is gone with it.
         HWND desktop = GetDesktopWindow();
-        DWORD pid = 0;
-        GetWindowThreadProcessId(desktop, &pid);
-        bool alive = false;
-        if (pid && pid != GetCurrentProcessId()) {
-            HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-            if (process) {
-                alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-                CloseHandle(process);
-            }
-        }
-        printf("%lu %lu\n", alive ? static_cast<unsigned long>(pid) : 0UL,
-               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropA(desktop, "__wine_x11_clip_window"))));
-        return alive ? 0 : 1;
-    }
-    if (strcmp(verb, "forget-clip-window") == 0) {
-        // With no id, Wine's X11 driver skips the clip window instead of taking down one that is
-        // gone, which would end the program with an X error.
-        RemovePropA(GetDesktopWindow(), "__wine_x11_clip_window");
-        return 0;
+        DWORD owner = desktopOwner(desktop);
+        printf("%lu %lu %lu\n", static_cast<unsigned long>(owner),
+               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropA(desktop, kClipWindowProperty))),
+               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(desktop)));
+        return owner ? 0 : 1;
     }
     if (strcmp(verb, "hold") == 0) {
         // Wine ends the desktop process about a second after the last program on the desktop has
-        // ended, and starts a new one with the next: held, it starts once per session.
-        GetDesktopWindow();
-        Sleep(INFINITE);
-        return 0;
+        // ended, and starts a new one with the next: held, it starts once per session. When it has
+        // died (emulated Wine: at its start), its clip window's id is dropped: with no id Wine's
+        // X11 driver skips the clip window, rather than take down one that is gone and end the
+        // program with an X error.
+        for (;;) {
+            HWND desktop = GetDesktopWindow();
+            if (GetPropA(desktop, kClipWindowProperty) && !desktopOwner(desktop))
+                RemovePropA(desktop, kClipWindowProperty);
+            Sleep(250);
+        }
     }
     if (strcmp(verb, "find") == 0 && argc >= 3) {
         HWND window = FindWindowA(orNull(argv[2]), argc >= 4 ? orNull(argv[3]) : nullptr);
