@@ -48,6 +48,19 @@ fennick_session_pids() {
     return 0
 }
 
+# Starts the process that holds the session's desktop (see wine-session) unless it runs: under
+# emulation it can die with the rest, and without it the next desktop process that dies at its
+# start leaves a dead clip window for every program after it.
+fennick_hold_desktop() {
+    local probe="$FENNICK_BUILD_DIR/tests/fennick_probe.exe"
+    [ -f "$probe" ] || return 0
+    if [ -z "$(fennick_session_pids 'fennick_probe.exe hold')" ]; then
+        # A simple command in the background: nothing of ours (a subshell) keeps our output open.
+        setsid wine "$probe" hold </dev/null >/dev/null 2>&1 &
+    fi
+    return 0
+}
+
 fennick_load_session() {
     if [ -z "${DISPLAY:-}" ] && [ -f "$FENNICK_SESSION_FILE" ]; then
         # shellcheck disable=SC1090
