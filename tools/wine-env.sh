@@ -93,13 +93,17 @@ fennick_ensure_prefix() {
     (
         flock 9
         [ -f "$WINEPREFIX/$FENNICK_PREFIX_STAMP" ] && exit 0
-        if [ ! -f "$WINEPREFIX/.fennick-ready" ]; then
-            rm -rf "$WINEPREFIX"
-            fennick_quiet wineboot -i
-            touch "$WINEPREFIX/.fennick-ready"
-        fi
-        fennick_configure_prefix
-        touch "$WINEPREFIX/$FENNICK_PREFIX_STAMP"
+        # Without the lock's descriptor: the server and services these start would hold the lock
+        # for as long as they run (for the whole session, once its desktop is held).
+        {
+            if [ ! -f "$WINEPREFIX/.fennick-ready" ]; then
+                rm -rf "$WINEPREFIX"
+                fennick_quiet wineboot -i
+                touch "$WINEPREFIX/.fennick-ready"
+            fi
+            fennick_configure_prefix
+            touch "$WINEPREFIX/$FENNICK_PREFIX_STAMP"
+        } 9>&-
     ) 9>"$FENNICK_BUILD_DIR/.wineprefix.lock"
 }
 
