@@ -602,8 +602,10 @@ TEST_F(MacroEditor, ADamagedStoreKeptAsideOnTheCarersYesGoesOnWithWhatCouldBeRea
     session.Run("x$", store.c_str(), [&](HWND dialog) {
         std::string question = AnswerBox(dialog, IDYES);
         EXPECT_NE(question.find(".damaged"), std::string::npos) << question;
-        EXPECT_TRUE(IsWindowEnabled(Control(dialog, IDC_CUSTOM_SAVE)));
-        EXPECT_TRUE(IsWindowEnabled(Control(dialog, IDC_CUSTOM_DELETE)));
+        // The box is gone before the editor's thread is back from it and enables the store's buttons.
+        EXPECT_TRUE(WaitUntil([&] {
+            return IsWindowEnabled(Control(dialog, IDC_CUSTOM_SAVE)) && IsWindowEnabled(Control(dialog, IDC_CUSTOM_DELETE));
+        }));
         PostClick(dialog, IDC_EDITOR_CANCEL);
     });
     EXPECT_EQ(ReadFileBytes((store + ".damaged").c_str()), damaged);
