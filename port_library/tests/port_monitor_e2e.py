@@ -459,7 +459,8 @@ def line_up(client, device, hwnd=None, press=b"Uu", arrives=None, timeout=60.0):
         if client.received(hwnd).endswith(arrives):
             break
     else:
-        raise AssertionError("the line never worked in %.0f s: the client got %r" % (timeout, client.received(hwnd)))
+        raise AssertionError("the line never worked in %.0f s (the server %s): the client got %r"
+                             % (timeout, "runs" if server_window() else "is gone", client.received(hwnd)))
     # A press sent before the last one may still be on its way.
     seen = -1
     while seen != len(client.snapshot()):
