@@ -180,6 +180,7 @@ def test_the_show_shows_the_first_starter_picture_for_switch_1():
                 time.sleep(0.2)
             if near(seen[0], SUN) and near(seen[1], NIGHT_BLUE):
                 break
+        h.check(show.poll() is None, "the show ended with exit code %s after switch 1" % show.returncode)
         h.check(near(seen[0], SUN) and near(seen[1], NIGHT_BLUE),
                 "after switch 1 the show's centre and corner are %s, not the sun on night blue" % (seen,))
         close(show, window, "the show")
