@@ -15,8 +15,9 @@
 //                                             process id (0 and exit 1 when no live process owns
 //                                             the desktop window), the X id of its clip window and
 //                                             the desktop window
-//   probe hold                                keep the desktop (and so its process) up until ended;
-//                                             drop the clip window id of a desktop process that died
+//   probe hold [file]                         keep the desktop (and so its process) up until ended;
+//                                             drop the clip window id of a desktop process that died;
+//                                             set the file's time at every round
 // Numbers may be decimal or 0x-hex.
 #include <windows.h>
 #include <stdio.h>
@@ -97,10 +98,23 @@ int main(int argc, char** argv)
         // died (emulated Wine: at its start), its clip window's id is dropped: with no id Wine's
         // X11 driver skips the clip window, rather than take down one that is gone and end the
         // program with an X error.
+        // With a file named, its time is set at every round: the session sees a holder that hangs
+        // (emulated Wine: seen blocked for good in a call to the server) and starts another.
+        const char* beat = argc >= 3 ? argv[2] : nullptr;
         for (;;) {
             HWND desktop = GetDesktopWindow();
             if (GetPropA(desktop, kClipWindowProperty) && !desktopOwner(desktop))
                 RemovePropA(desktop, kClipWindowProperty);
+            if (beat) {
+                HANDLE file = CreateFileA(beat, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_ALWAYS, 0, nullptr);
+                if (file != INVALID_HANDLE_VALUE) {
+                    FILETIME now;
+                    GetSystemTimeAsFileTime(&now);
+                    SetFileTime(file, nullptr, nullptr, &now);
+                    CloseHandle(file);
+                }
+            }
             Sleep(250);
         }
     }
