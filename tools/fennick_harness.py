@@ -247,10 +247,11 @@ SESSION_SERVICES = ("wineserver", "services.exe", "explorer.exe", "winedevice.ex
                     "svchost.exe", "rpcss.exe", "Xvfb", DESKTOP_HOLDER)
 
 
-def session_processes(services=False):
+def session_processes(services=False, prefix=None):
     """{pid: command line} of the processes of this build tree's Wine session (those whose
-    environment names its prefix), apart from this one and, unless `services`, Wine's own services."""
-    marker = b"WINEPREFIX=" + PREFIX.encode() + b"\0"
+    environment names its prefix, or `prefix`), apart from this one and, unless `services`, Wine's
+    own services."""
+    marker = b"WINEPREFIX=" + (prefix or PREFIX).encode() + b"\0"
     mine = {os.getpid(), os.getppid()}
     found = {}
     for pid in filter(str.isdigit, os.listdir("/proc")):
@@ -276,7 +277,7 @@ def end_processes(pids, timeout=10.0):
         except ProcessLookupError:
             pass
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline and set(pids) & set(session_processes(services=True)):
+    while time.monotonic() < deadline and any(_running(pid) for pid in pids):
         time.sleep(0.05)
 
 

@@ -7,11 +7,16 @@ import subprocess
 
 
 def stop_wineserver(build):
-    env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"))
+    import fennick_harness as h
+    prefix = os.path.join(build, "wineprefix")
+    env = dict(os.environ, WINEPREFIX=prefix)
     subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
     subprocess.run(["timeout", "20", "wineserver", "-w"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Under emulation a process can outlive its server (services, the desktop's holder): they
+    # stayed after whole runs of the tests. End them by process id.
+    h.end_processes(list(h.session_processes(services=True, prefix=prefix)))
 
 
 def share_session(main_build, build):
