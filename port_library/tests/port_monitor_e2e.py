@@ -429,18 +429,20 @@ def descriptors_on(path):
     return count
 
 
-def wait_working(client, device, press, timeout=15.0):
-    """Presses until the client receives the press and its release; seconds it took, or None."""
+def wait_working(client, device, press, timeout=15.0, hwnd=None, arrives=None):
+    """Presses until the client (its window `hwnd`) receives the press and its release (as
+    `arrives`, when translated); seconds it took, or None."""
+    arrives = arrives or press
     started = time.monotonic()
-    want = len(client.received()) + 2
+    want = len(client.received(hwnd)) + len(arrives)
     while time.monotonic() - started < timeout:
         try:
             device.send(press, gap_ms=15)
         except RuntimeError:
             pass  # still unplugged
         time.sleep(0.25)
-        got = client.received()
-        if len(got) >= want and got.endswith(press):
+        got = client.received(hwnd)
+        if len(got) >= want and got.endswith(arrives):
             return time.monotonic() - started
     return None
 
@@ -451,14 +453,7 @@ def line_up(client, device, hwnd=None, press=b"Uu", arrives=None, timeout=60.0):
     A registration returns once the server answers or a bound passes; where the server is slow
     (emulated Wine) it may still be opening the port, and the open empties the line: a byte sent
     meanwhile is rightly lost. A person presses again; so does this, before the bytes a case counts."""
-    arrives = arrives or press
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        device.send(press, gap_ms=15)
-        time.sleep(0.3)
-        if client.received(hwnd).endswith(arrives):
-            break
-    else:
+    if wait_working(client, device, press, timeout, hwnd, arrives) is None:
         raise AssertionError("the line never worked in %.0f s (the server %s): the client got %r"
                              % (timeout, "runs" if server_window() else "is gone", client.received(hwnd)))
     # A press sent before the last one may still be on its way.
